@@ -1,0 +1,178 @@
+// The launcher's shared header: the persisted record, the run-time values,
+// the game table and every procedure that one subsystem offers another.
+#ifndef DSAGA_LAUNCHER_H
+#define DSAGA_LAUNCHER_H
+
+#include <windows.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#include "resource.h"
+
+// Every path and message is built in a buffer of this size.
+enum { PATH_BUFFER = 1024 };
+
+// ---------------------------------------------------------------------------
+// Persisted record (State.cpp)
+
+struct LauncherRecord {
+    char InstalledTo[PATH_BUFFER];    // install directory, ends in a backslash
+    char InstalledFrom[PATH_BUFFER];  // first character: the CD drive letter
+    int32_t Game1Installed;
+    int32_t Game2Installed;
+    int32_t Game3Installed;
+    int32_t Cheater;
+};
+
+extern LauncherRecord LauncherState;
+extern const char DefaultInstallDirectory[];
+extern const char LauncherKeyPath[];
+extern const char UninstallKeyPath[];
+
+// ---------------------------------------------------------------------------
+// Run-time values, never saved (Globals.cpp)
+
+extern HINSTANCE ModuleInstance;
+extern HANDLE LauncherSemaphore;
+extern HWND MainDialog;
+extern char StartDirectory[PATH_BUFFER];
+extern int FirstRun;
+extern int Game3ExtrasLevel;
+extern HWND ChooserWindow;
+
+// Asking Windows to restart goes through this one routine; tests replace it.
+extern void (*RestartWindows)(void);
+void RestartWindowsForReal(void);
+
+// Puts every process-wide value back to its start-of-process state.
+void ResetLauncherGlobals(void);
+
+// ---------------------------------------------------------------------------
+// Bounded text (Text.cpp). Each returns 1 when the whole result fitted and 0
+// when it did not; a result that does not fit leaves the buffer empty, so a
+// shortened path can never be used by mistake.
+
+int FormatText(char *buffer, size_t capacity, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+int CopyText(char *buffer, size_t capacity, const char *text);
+int AppendText(char *buffer, size_t capacity, const char *text);
+// The one message for a path or text that does not fit its buffer.
+void ReportTooLong(const char *start);
+// Existence test: the file can be opened (not read); directories are absent.
+int FileExists(const char *path);
+// Copies a "D:\..." template and puts the CD drive letter in front.
+int BuildCdPath(char *buffer, size_t capacity, const char *templatePath);
+
+// ---------------------------------------------------------------------------
+// Launcher shell (Shell.cpp)
+
+int RunLauncher(HINSTANCE instance);
+int RunStartup(HWND dialog, HINSTANCE instance);
+int RequireCD(void);
+int ReportError(const char *text, const char *caption, UINT style, HWND owner);
+int ReportChooserError(const char *text, const char *caption, UINT style);
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void CentreWindow(HWND window);
+void CentreAndShowWindow(HWND window);
+void HideMainDialog(void);
+void ShowMainDialog(void);
+void HideDialogItem(HWND dialog, int id);
+void ShowDialogItem(HWND dialog, int id);
+
+// Main panel button states
+struct GameInfo {
+    int Number;
+    const char *DisplayName;
+    const char *KeyName;
+    const char *Directory;
+    const char *Executable;
+    int32_t *InstalledFlag;
+    int GameButton;
+    const char *InstallText;
+    const char *PlayText;
+    int UninstallButton;
+    const char *ConfigFile;  // null: no invulnerable mode
+};
+extern const GameInfo GameTable[3];
+
+void MarkGamePlayable(int game);
+int MarkGameNotPlayable(int game);
+
+// Palette artwork panels
+struct ArtPanel {
+    int ControlId;
+    int BitmapId;
+    HWND Control;
+    const BITMAPINFOHEADER *Bitmap;
+    const void *Bits;
+    HPALETTE Palette;
+    WNDPROC SavedProc;
+    int RealizePending;
+};
+extern ArtPanel MainArtPanel;
+extern ArtPanel PreviewArtPanel;
+void InitArtPanel(ArtPanel *panel, HWND dialog);
+void QueryNewPaletteStep(ArtPanel *panel, HWND dialog);
+void PaletteChangedStep(ArtPanel *panel, HWND dialog, HWND changer);
+
+// ---------------------------------------------------------------------------
+// Persistent state (State.cpp)
+
+void SaveLauncherState(void);
+int LoadLauncherState(void);
+int WriteRegistryValue(HKEY key, const char *name, DWORD type, const void *data, DWORD count);
+int ReadRegistryValue(HKEY key, const char *name, DWORD *type, void *buffer, DWORD capacity);
+
+int DetectInstalledGames(void);
+
+void UninstallGame1(void);
+void UninstallGame2(void);
+void UninstallGame3(void);
+void ForgetInstallation(void);
+void RemoveTemporaryFiles(void);
+
+void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory);
+void CreateProgramFolder(void);
+int GetProgramsFolder(char *buffer);
+int GetStartupFolder(char *buffer);
+int CompanyKeyIsEmpty(void);
+
+// ---------------------------------------------------------------------------
+// Installation engine (Install.cpp)
+
+void ShowStatusArea(void);
+void HideStatusArea(void);
+void SetStatusLine1(const char *text);
+void SetStatusLine2(const char *text);
+void SetProgressRange(int low, int high);
+void ResetProgress(void);
+void StepProgress(void);
+int CopyFiles(const char *source, const char *destination, const char *statusText);
+void DeleteFiles(char *directory, const char *statusText);
+int MakeDirectoryChain(char *path);
+
+// ---------------------------------------------------------------------------
+// Game launching and extras (Extras.cpp)
+
+enum { DISC_ANY = 6, DISC_2_TO_5 = 7 };
+
+int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner);
+int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner);
+
+void PlayGame1(void);
+void PlayGame2(void);
+void PlayGame3(void);
+void ToggleInvulnerable(void);
+
+INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void ReplayIntro(HWND owner);
+int InstallDirectX(int quiet);
+void OpenHelpFile(void);
+void OpenCredits(HWND owner);
+void ShowSystemResources(void);
+
+#endif

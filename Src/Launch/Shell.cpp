@@ -1,0 +1,409 @@
+// Launcher shell: the start-up checks and single-instance guard, the
+// start-up sequence, the main dialog with its command dispatch, the main
+// panel's button states and the palette artwork panels.
+#include "Launcher.h"
+
+#include <commctrl.h>
+#include <string.h>
+
+#include <string>
+
+// ---------------------------------------------------------------------------
+// Message boxes
+
+int ReportError(const char *text, const char *caption, UINT style, HWND owner)
+{
+    return MessageBoxA(owner, text, caption, style);
+}
+
+int ReportChooserError(const char *text, const char *caption, UINT style)
+{
+    return MessageBoxA(ChooserWindow, text, caption, style);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and single-instance guard
+
+static int CurrentDirectoryIsOnCdRom(void)
+{
+    DWORD size = GetCurrentDirectoryA(0, NULL);
+    if (size == 0)
+        return 0;
+    std::string current(size, '\0');
+    if (GetCurrentDirectoryA(size, &current[0]) == 0)
+        return 0;
+    if (current.size() < 2 || current[1] != ':')
+        return 0;  // not on a lettered drive (a UNC path): the check passes
+    char root[] = "C:\\";
+    root[0] = current[0];
+    return GetDriveTypeA(root) == DRIVE_CDROM;
+}
+
+// Creating a named object and learning that it already existed is one step
+// for Windows, so of two launchers started together exactly one goes on.
+// An object of the same name but another kind cannot be created at all; it
+// belongs to a running game just the same.
+static int NamedObjectExisted(HANDLE object)
+{
+    return object == NULL || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+static int SemaphoreExisted(const char *name, int keepOpen)
+{
+    HANDLE semaphore = CreateSemaphoreA(NULL, 0, 1, name);
+    if (NamedObjectExisted(semaphore))
+        return 1;
+    if (keepOpen)
+        LauncherSemaphore = semaphore;
+    else
+        CloseHandle(semaphore);
+    return 0;
+}
+
+static int MutexExisted(const char *name)
+{
+    HANDLE mutex = CreateMutexA(NULL, FALSE, name);
+    if (NamedObjectExisted(mutex))
+        return 1;
+    CloseHandle(mutex);
+    return 0;
+}
+
+static int AnotherCopyOrGameIsRunning(void)
+{
+    return SemaphoreExisted("Starwarden Launcher", 1)
+        || SemaphoreExisted("Starwarden 1", 0)
+        || SemaphoreExisted("Starwarden 2", 0)
+        || MutexExisted("Starwarden 3 Mutex")
+        || SemaphoreExisted("Starwarden Saga", 0);
+}
+
+int RunLauncher(HINSTANCE instance)
+{
+    if (CurrentDirectoryIsOnCdRom()) {
+        ReportError("DSaga.exe cannot be run from a CD-ROM drive.\nPlease run DSInit.exe from a Draxmoor Saga CD instead",
+                    "Draxmoor Saga Error!", MB_ICONWARNING, NULL);
+        return 0;
+    }
+    // Handles created before a refusal are left to the process exit.
+    if (AnotherCopyOrGameIsRunning())
+        return 0;
+
+    ModuleInstance = instance;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0) == -1)
+        ReportError("Could not create Main Dialog box", "Error!", MB_OK, NULL);
+
+    CloseHandle(LauncherSemaphore);
+    LauncherSemaphore = NULL;
+    return 0;
+}
+
+static void DeleteDirectXSetupFromStartup(void)
+{
+    char path[PATH_BUFFER];
+    if (!GetStartupFolder(path))
+        return;
+    if (!AppendText(path, sizeof path, "swdsl.exe"))
+        return;  // no such file can exist under a name this long
+    DeleteFileA(path);
+}
+
+static void RememberStartDirectory(void)
+{
+    // A start directory that does not fit is left empty rather than shortened:
+    // the clean-up at exit must never hand over a file of another directory.
+    DWORD length = GetCurrentDirectoryA(sizeof StartDirectory, StartDirectory);
+    if (length == 0 || length >= sizeof StartDirectory)
+        StartDirectory[0] = '\0';
+}
+
+static int RunFirstRunSteps(void)
+{
+    if (!RequireCD())
+        return 0;
+    if (InstallDirectX(1) != 0)
+        return -1;
+    ReplayIntro(MainDialog);
+    FirstRun = 1;
+    return 1;
+}
+
+int RunStartup(HWND dialog, HINSTANCE instance)
+{
+    MainDialog = dialog;
+    ModuleInstance = instance;
+    DeleteDirectXSetupFromStartup();
+    RememberStartDirectory();
+
+    if (!LoadLauncherState() || !DetectInstalledGames()) {
+        int result = RunFirstRunSteps();
+        if (result != 1)
+            return result;
+    }
+    return RequireCD() ? 1 : 0;
+}
+
+static void ProbePathForDrive(char *probe, char letter)
+{
+    memcpy(probe, "D:\\DSInit.exe", sizeof "D:\\DSInit.exe");
+    probe[0] = letter;
+}
+
+static int FindCdInAnyDrive(void)
+{
+    char probe[sizeof "D:\\DSInit.exe"];
+    for (char letter = 'A'; letter <= 'Z'; letter++) {
+        char root[] = "C:\\";
+        root[0] = letter;
+        if (GetDriveTypeA(root) != DRIVE_CDROM)
+            continue;
+        ProbePathForDrive(probe, letter);
+        if (!FileExists(probe))
+            continue;
+        LauncherState.InstalledFrom[0] = letter;
+        // Only an existing record is updated; the search never creates one.
+        if (LoadLauncherState()) {
+            LauncherState.InstalledFrom[0] = letter;
+            SaveLauncherState();
+        }
+        return 1;
+    }
+    return 0;
+}
+
+int RequireCD(void)
+{
+    char probe[sizeof "D:\\DSInit.exe"];
+    ProbePathForDrive(probe, LauncherState.InstalledFrom[0]);
+    if (FileExists(probe))
+        return 1;
+    for (;;) {
+        if (FindCdInAnyDrive())
+            return 1;
+        if (ReportError("Please insert a Draxmoor Saga CD.", "Insert a Draxmoor Saga CD",
+                        MB_OKCANCEL | MB_ICONWARNING, MainDialog) == IDCANCEL)
+            return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Main dialog and command dispatch
+
+// Halves a coordinate rounding towards minus infinity, so a window larger
+// than the desktop lands at a negative position, not clamped.
+static int HalfRoundedDown(int value)
+{
+    return value >= 0 ? value / 2 : -((1 - value) / 2);
+}
+
+static void CentreOnDesktop(HWND window, UINT flags, const char *caption)
+{
+    RECT desktop, rect;
+    char message[PATH_BUFFER];
+    if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(window, &rect)) {
+        FormatText(message, sizeof message, "!getwindowpos, %d", (int)GetLastError());
+        ReportError(message, caption, MB_OK, window);
+        return;
+    }
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    int x = HalfRoundedDown((desktop.right - desktop.left) - width);
+    int y = HalfRoundedDown((desktop.bottom - desktop.top) - height);
+    if (!SetWindowPos(window, HWND_TOP, x, y, width, height, flags)) {
+        FormatText(message, sizeof message, "!setwindowpos, %d", (int)GetLastError());
+        ReportError(message, caption, MB_OK, window);
+    }
+}
+
+void CentreWindow(HWND window)
+{
+    CentreOnDesktop(window, 0, "Error!");
+}
+
+void CentreAndShowWindow(HWND window)
+{
+    CentreOnDesktop(window, SWP_SHOWWINDOW, "ERROR");
+}
+
+void HideMainDialog(void)
+{
+    ShowWindow(MainDialog, SW_HIDE);
+}
+
+void ShowMainDialog(void)
+{
+    ShowWindow(MainDialog, SW_SHOW);
+    InvalidateRect(MainDialog, NULL, TRUE);
+}
+
+void HideDialogItem(HWND dialog, int id)
+{
+    HWND item = GetDlgItem(dialog, id);
+    ShowWindow(item, SW_HIDE);
+    EnableWindow(item, FALSE);
+}
+
+void ShowDialogItem(HWND dialog, int id)
+{
+    HWND item = GetDlgItem(dialog, id);
+    ShowWindow(item, SW_SHOWNORMAL);
+    EnableWindow(item, TRUE);
+}
+
+// Every way the dialog ends runs the clean-up first.
+static void EndMainDialog(HWND dialog)
+{
+    RemoveTemporaryFiles();
+    EndDialog(dialog, 0);
+}
+
+static void EndMainDialogAndRestart(HWND dialog)
+{
+    EndMainDialog(dialog);
+    RestartWindows();
+}
+
+static BOOL OnInitMain(HWND dialog)
+{
+    ShowWindow(dialog, SW_HIDE);
+    InitArtPanel(&MainArtPanel, dialog);
+    CentreWindow(dialog);
+    switch (RunStartup(dialog, ModuleInstance)) {
+    case -1:
+        EndMainDialogAndRestart(dialog);
+        break;
+    case 0:
+        EndMainDialog(dialog);
+        break;
+    default:
+        ShowWindow(dialog, SW_SHOW);
+        break;
+    }
+    return TRUE;
+}
+
+static void OnInstallDirectX(HWND dialog)
+{
+    if (InstallDirectX(0) != 0)
+        EndMainDialogAndRestart(dialog);
+}
+
+static void OnPreviews(HWND dialog)
+{
+    if (DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_PREVIEWS), dialog, PreviewsDialogProc, 0) == -1)
+        ReportError("Could not create Tessarine Preview Dialog box", "Error!", MB_OK, dialog);
+}
+
+static BOOL OnMainCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDC_GAME1:        PlayGame1(); break;
+    case IDC_UNINSTALL1:   UninstallGame1(); break;
+    case IDC_GAME2:        PlayGame2(); break;
+    case IDC_UNINSTALL2:   UninstallGame2(); break;
+    case IDC_GAME3:        PlayGame3(); break;
+    case IDC_UNINSTALL3:   UninstallGame3(); break;
+    case IDC_SYSINFO:      ShowSystemResources(); break;
+    case IDC_DIRECTX:      OnInstallDirectX(dialog); break;
+    case IDC_PREVIEWS:     OnPreviews(dialog); break;
+    case IDC_INVULNERABLE: ToggleInvulnerable(); break;
+    case IDC_HELPFILE:     OpenHelpFile(); break;
+    case IDCANCEL:         EndMainDialog(dialog); break;
+    default:               return FALSE;
+    }
+    return TRUE;
+}
+
+static void OnMainPaint(HWND dialog)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(dialog, &paint);
+    EndPaint(dialog, &paint);
+    SetFocus(dialog);
+}
+
+static void OnMainActivate(HWND dialog, WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) != WA_ACTIVE || (HWND)lParam == dialog)
+        return;
+    RECT client;
+    GetClientRect(dialog, &client);
+    InvalidateRect(dialog, &client, FALSE);
+    UpdateWindow(dialog);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitMain(dialog);
+    case WM_COMMAND:
+        return OnMainCommand(dialog, LOWORD(wParam));
+    case WM_PAINT:
+        OnMainPaint(dialog);
+        return TRUE;
+    case WM_ACTIVATE:
+        OnMainActivate(dialog, wParam, lParam);
+        return TRUE;
+    case WM_QUERYNEWPALETTE:
+        QueryNewPaletteStep(&MainArtPanel, dialog);
+        return FALSE;
+    case WM_PALETTECHANGED:
+        PaletteChangedStep(&MainArtPanel, dialog, (HWND)wParam);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Main panel button states
+
+const GameInfo GameTable[3] = {
+    {1, "Starwarden 1", "sw1", "sw1\\", "sw1.exe", &LauncherState.Game1Installed, IDC_GAME1,
+     "Install Starwarden 1", "Play Starwarden 1", IDC_UNINSTALL1, "starwdn.cfg"},
+    {2, "Starwarden 2", "sw2", "sw2\\", "sw2.exe", &LauncherState.Game2Installed, IDC_GAME2,
+     "Install Starwarden 2", "Play Starwarden 2", IDC_UNINSTALL2, "sw2.cfg"},
+    {3, "Starwarden 3", "sw3", "sw3\\", "sw3w.exe", &LauncherState.Game3Installed, IDC_GAME3,
+     "Install Starwarden 3", "Play Starwarden 3", IDC_UNINSTALL3, NULL},
+};
+
+// Stand-in until the button states are built: only the flag changes.
+void MarkGamePlayable(int game)
+{
+    *GameTable[game - 1].InstalledFlag = 1;
+}
+
+// Stand-in until the button states are built: only the flag changes.
+int MarkGameNotPlayable(int game)
+{
+    *GameTable[game - 1].InstalledFlag = 0;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Palette artwork panels
+
+// Stand-in until the artwork is built: the panel stays an empty frame.
+void InitArtPanel(ArtPanel *panel, HWND dialog)
+{
+    panel->Control = GetDlgItem(dialog, panel->ControlId);
+}
+
+// Stand-in until the artwork is built.
+void QueryNewPaletteStep(ArtPanel *panel, HWND dialog)
+{
+    (void)panel;
+    (void)dialog;
+}
+
+// Stand-in until the artwork is built.
+void PaletteChangedStep(ArtPanel *panel, HWND dialog, HWND changer)
+{
+    (void)panel;
+    (void)dialog;
+    (void)changer;
+}

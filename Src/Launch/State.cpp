@@ -1,0 +1,194 @@
+// Persistent state: the launcher's registry record, the check of that
+// record against the disk, uninstallation and the clean-up at exit, and the
+// traces left in the Windows shell.
+#include "Launcher.h"
+
+#include <stdio.h>
+#include <string.h>
+
+// ---------------------------------------------------------------------------
+// Launcher registry record
+
+static const char ShellFoldersKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+int WriteRegistryValue(HKEY key, const char *name, DWORD type, const void *data, DWORD count)
+{
+    if (RegSetValueExA(key, name, 0, type, (const BYTE *)data, count) == ERROR_SUCCESS)
+        return 1;
+    char shown[PATH_BUFFER];
+    if (type == REG_DWORD && count == sizeof(int32_t))
+        FormatText(shown, sizeof shown, "%ld", (long)*(const int32_t *)data);
+    else
+        FormatText(shown, sizeof shown, "%.*s", (int)strnlen((const char *)data, count), (const char *)data);
+    char message[2 * PATH_BUFFER + 64];
+    FormatText(message, sizeof message, "'%s' key could not be set to: '%s' size '%d'", name, shown, (int)count);
+    ReportError(message, "REGISTRY", MB_OK, MainDialog);
+    RegCloseKey(key);
+    return 0;
+}
+
+static int ReportUnreadableValue(HKEY key, const char *name)
+{
+    char message[PATH_BUFFER];
+    FormatText(message, sizeof message, "Key: '%s' not accessible", name);
+    ReportError(message, "REGISTRY", MB_OK, MainDialog);
+    RegCloseKey(key);
+    return 0;
+}
+
+// Reads a value's raw bytes, whatever its registry type; *returned gets the
+// byte count the registry delivered.
+static int QueryRegistryValue(HKEY key, const char *name, DWORD *type, void *buffer, DWORD capacity, DWORD *returned)
+{
+    *returned = capacity;
+    if (RegQueryValueExA(key, name, NULL, type, (BYTE *)buffer, returned) != ERROR_SUCCESS)
+        return ReportUnreadableValue(key, name);
+    return 1;
+}
+
+int ReadRegistryValue(HKEY key, const char *name, DWORD *type, void *buffer, DWORD capacity)
+{
+    DWORD returned;
+    return QueryRegistryValue(key, name, type, buffer, capacity, &returned);
+}
+
+// A text value must come with its terminating zero inside the buffer; one
+// that fills the buffer without it does not fit, like a longer one.
+static int ReadRegistryText(HKEY key, const char *name, char *buffer, DWORD capacity)
+{
+    DWORD type, returned;
+    if (!QueryRegistryValue(key, name, &type, buffer, capacity, &returned))
+        return 0;
+    if (memchr(buffer, '\0', returned) != NULL)
+        return 1;
+    if (returned >= capacity)
+        return ReportUnreadableValue(key, name);
+    buffer[returned] = '\0';
+    return 1;
+}
+
+static int WriteRegistryText(HKEY key, const char *name, const char *text)
+{
+    return WriteRegistryValue(key, name, REG_SZ, text, (DWORD)strlen(text) + 1);
+}
+
+static int WriteRegistryNumber(HKEY key, const char *name, const int32_t *number)
+{
+    return WriteRegistryValue(key, name, REG_DWORD, number, sizeof *number);
+}
+
+static int CreateKeyForWriting(const char *path, HKEY *key)
+{
+    DWORD disposition;
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, (LPSTR) "lpClass", REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, NULL, key, &disposition) == ERROR_SUCCESS;
+}
+
+void SaveLauncherState(void)
+{
+    HKEY key;
+    if (!CreateKeyForWriting(LauncherKeyPath, &key)) {
+        ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
+        return;
+    }
+    LauncherRecord &s = LauncherState;
+    if (!WriteRegistryText(key, "Installed To:", s.InstalledTo)
+        || !WriteRegistryText(key, "Installed From:", s.InstalledFrom)
+        || !WriteRegistryNumber(key, "Starwarden 1 Installed", &s.Game1Installed)
+        || !WriteRegistryNumber(key, "Starwarden 2 Installed", &s.Game2Installed)
+        || !WriteRegistryNumber(key, "Starwarden 3 Installed", &s.Game3Installed)
+        || !WriteRegistryNumber(key, "Cheater", &s.Cheater))
+        return;  // the failed write has reported and closed the key
+    if (RegCloseKey(key) != ERROR_SUCCESS)
+        ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
+}
+
+int LoadLauncherState(void)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, LauncherKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;  // no record yet, or removed after the last uninstall
+    LauncherRecord &s = LauncherState;
+    DWORD type;
+    // Each read goes straight into its field; a failure leaves the later ones alone.
+    if (!ReadRegistryText(key, "Installed To:", s.InstalledTo, sizeof s.InstalledTo)
+        || !ReadRegistryText(key, "Installed From:", s.InstalledFrom, sizeof s.InstalledFrom)
+        || !ReadRegistryValue(key, "Starwarden 1 Installed", &type, &s.Game1Installed, sizeof s.Game1Installed)
+        || !ReadRegistryValue(key, "Starwarden 2 Installed", &type, &s.Game2Installed, sizeof s.Game2Installed)
+        || !ReadRegistryValue(key, "Starwarden 3 Installed", &type, &s.Game3Installed, sizeof s.Game3Installed)
+        || !ReadRegistryValue(key, "Cheater", &type, &s.Cheater, sizeof s.Cheater))
+        return 0;
+    if (RegCloseKey(key) != ERROR_SUCCESS) {
+        ReportError("!close registry 2", "REGISTRY", MB_OK, MainDialog);
+        return 0;
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Installed-game detection
+
+// Stand-in until detection is built: no game counts as installed.
+int DetectInstalledGames(void)
+{
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Uninstall procedures
+
+// Stand-in until uninstalling is built.
+void UninstallGame1(void) {}
+// Stand-in until uninstalling is built.
+void UninstallGame2(void) {}
+// Stand-in until uninstalling is built.
+void UninstallGame3(void) {}
+// Stand-in until uninstalling is built.
+void ForgetInstallation(void) {}
+// Stand-in until the clean-up at exit is built: nothing is started.
+void RemoveTemporaryFiles(void) {}
+
+// ---------------------------------------------------------------------------
+// Windows shell integration
+
+// Stand-in until the shell integration is built: no entry is written.
+void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
+{
+    (void)keyName;
+    (void)displayName;
+    (void)directory;
+}
+
+// Stand-in until the shell integration is built.
+void CreateProgramFolder(void) {}
+
+// Stand-in until the shell integration is built.
+int CompanyKeyIsEmpty(void)
+{
+    return 0;
+}
+
+static int GetShellFolder(const char *valueName, const char *suffix, char *buffer)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    if (!ReadRegistryText(key, valueName, buffer, PATH_BUFFER))
+        return 0;
+    RegCloseKey(key);
+    if (!AppendText(buffer, PATH_BUFFER, suffix)) {
+        ReportTooLong(buffer);
+        return 0;
+    }
+    return 1;
+}
+
+int GetProgramsFolder(char *buffer)
+{
+    return GetShellFolder("Programs", "\\Tessarine Systems\\", buffer);
+}
+
+int GetStartupFolder(char *buffer)
+{
+    return GetShellFolder("Startup", "\\", buffer);
+}

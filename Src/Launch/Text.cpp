@@ -1,0 +1,69 @@
+// Bounded text helpers: every path and message of the launcher is built
+// through these, so nothing is ever written past a buffer or cut short
+// without the caller knowing.
+#include "Launcher.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+int FormatText(char *buffer, size_t capacity, const char *format, ...)
+{
+    if (capacity == 0)
+        return 0;
+    va_list args;
+    va_start(args, format);
+    int length = vsnprintf(buffer, capacity, format, args);
+    va_end(args);
+    if (length < 0 || (size_t)length >= capacity) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+int CopyText(char *buffer, size_t capacity, const char *text)
+{
+    return FormatText(buffer, capacity, "%s", text);
+}
+
+int AppendText(char *buffer, size_t capacity, const char *text)
+{
+    size_t used = strlen(buffer);
+    size_t extra = strlen(text);
+    if (used + extra >= capacity)
+        return 0;  // the buffer keeps what it held
+    memcpy(buffer + used, text, extra + 1);
+    return 1;
+}
+
+void ReportTooLong(const char *start)
+{
+    char message[PATH_BUFFER];
+    // Only the beginning of the offending text is shown; the point is which path it was.
+    FormatText(message, sizeof message,
+               "This path is too long for the launcher:\n%.200s...\n\nPlease choose a shorter install directory.",
+               start);
+    ReportError(message, "ERROR", MB_OK, MainDialog);
+}
+
+int FileExists(const char *path)
+{
+    // No "insert a disk" prompt from the system for an empty drive.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    SetErrorMode(oldMode);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    CloseHandle(file);
+    return 1;
+}
+
+int BuildCdPath(char *buffer, size_t capacity, const char *templatePath)
+{
+    if (!CopyText(buffer, capacity, templatePath))
+        return 0;
+    buffer[0] = LauncherState.InstalledFrom[0];
+    return 1;
+}

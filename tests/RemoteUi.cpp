@@ -1,0 +1,229 @@
+#include "RemoteUi.h"
+
+#include <string.h>
+
+#include <utility>
+
+namespace {
+
+// Long enough for a busy program, short enough that a hung one fails the
+// test instead of stalling it.
+const UINT kTextTimeoutMs = 5000;
+
+struct TopWindowSearch {
+    DWORD processId;
+    const std::string *caption;   // null: collect every caption
+    bool visibleOnly;
+    HWND found;
+    std::vector<std::string> captions;
+};
+
+// Top-level captions are kept by the window manager, so GetWindowTextA reads
+// them without a message to a possibly hung program.
+std::string TopLevelCaption(HWND hwnd)
+{
+    char buffer[512];
+    int length = GetWindowTextA(hwnd, buffer, sizeof buffer);
+    return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+BOOL CALLBACK VisitTopWindow(HWND hwnd, LPARAM param)
+{
+    TopWindowSearch *search = reinterpret_cast<TopWindowSearch *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search->processId)
+        return TRUE;
+    bool visible = IsWindowVisible(hwnd) != FALSE;
+    std::string caption = TopLevelCaption(hwnd);
+    if (search->caption == nullptr) {
+        search->captions.push_back(visible ? caption : caption + " (hidden)");
+        return TRUE;
+    }
+    if (caption != *search->caption || (search->visibleOnly && !visible))
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+struct StaticSearch {
+    std::string longest;
+};
+
+BOOL CALLBACK VisitStatic(HWND child, LPARAM param)
+{
+    char cls[32];
+    if (GetClassNameA(child, cls, sizeof cls) == 0 || lstrcmpiA(cls, "Static") != 0)
+        return TRUE;
+    StaticSearch *search = reinterpret_cast<StaticSearch *>(param);
+    std::string text = WindowText(child);
+    if (text.size() > search->longest.size())
+        search->longest = text;
+    return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForTopWindow(DWORD processId, const std::string &caption, DWORD timeoutMs, bool visibleOnly)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        TopWindowSearch search = {processId, &caption, visibleOnly, nullptr, {}};
+        EnumWindows(VisitTopWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr)
+            return search.found;
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+std::vector<std::string> TopWindowCaptions(DWORD processId)
+{
+    TopWindowSearch search = {processId, nullptr, false, nullptr, {}};
+    EnumWindows(VisitTopWindow, reinterpret_cast<LPARAM>(&search));
+    return search.captions;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    if (hwnd == nullptr)
+        return std::string();
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &length))
+        return std::string();
+    // The length may be an overestimate (DBCS); the copy's count is exact.
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+                             kTextTimeoutMs, &copied))
+        return std::string();
+    text.resize(copied < text.size() ? static_cast<size_t>(copied) : text.size() - 1);
+    return text;
+}
+
+std::string ItemText(HWND dlg, int id)
+{
+    return WindowText(GetDlgItem(dlg, id));
+}
+
+std::string MessageBoxText(HWND box)
+{
+    HWND message = GetDlgItem(box, 0xFFFF);
+    if (message != nullptr)
+        return WindowText(message);
+    StaticSearch search;
+    EnumChildWindows(box, VisitStatic, reinterpret_cast<LPARAM>(&search));
+    return search.longest;
+}
+
+bool IsItemEnabled(HWND dlg, int id)
+{
+    HWND item = GetDlgItem(dlg, id);
+    return item != nullptr && IsWindowEnabled(item);
+}
+
+// The control's own WS_VISIBLE: a control of a hidden dialog still counts as
+// shown, as it would be once the dialog is.
+bool IsItemVisible(HWND dlg, int id)
+{
+    HWND item = GetDlgItem(dlg, id);
+    return item != nullptr && (GetWindowLongA(item, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void PressButton(HWND dlg, int id)
+{
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+}
+
+ChildRun::ChildRun(ChildRun &&other) noexcept : pi(other.pi), job(other.job), startError(other.startError)
+{
+    other.pi = PROCESS_INFORMATION();
+    other.job = nullptr;
+}
+
+ChildRun &ChildRun::operator=(ChildRun &&other) noexcept
+{
+    if (this != &other) {
+        TerminateAndClose(*this);
+        std::swap(pi, other.pi);
+        std::swap(job, other.job);
+        startError = other.startError;
+    }
+    return *this;
+}
+
+ChildRun::~ChildRun()
+{
+    TerminateAndClose(*this);
+}
+
+ChildRun StartProgram(const std::string &exePath, const std::string &workingDir, const std::string &arguments)
+{
+    ChildRun run;
+    std::string commandLine = "\"" + exePath + "\"";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
+    // CreateProcessA may write into the command line.
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    // Suspended until it is in the job, so nothing it starts escapes.
+    if (!CreateProcessA(exePath.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        workingDir.empty() ? nullptr : workingDir.c_str(), &si, &run.pi)) {
+        run.startError = GetLastError();
+        run.pi = PROCESS_INFORMATION();
+        return run;
+    }
+    run.job = CreateJobObjectA(nullptr, nullptr);
+    if (run.job != nullptr) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(run.job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        if (!AssignProcessToJobObject(run.job, run.pi.hProcess)) {
+            // Without the job only the process itself can be ended later.
+            CloseHandle(run.job);
+            run.job = nullptr;
+        }
+    }
+    ResumeThread(run.pi.hThread);
+    return run;
+}
+
+DWORD WaitForExit(HANDLE process, DWORD timeoutMs, DWORD *exitCode)
+{
+    DWORD waited = WaitForSingleObject(process, timeoutMs);
+    if (waited == WAIT_TIMEOUT)
+        return WAIT_TIMEOUT;
+    if (waited != WAIT_OBJECT_0)
+        return WAIT_FAILED;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code))
+        return WAIT_FAILED;
+    if (exitCode != nullptr)
+        *exitCode = code;
+    return 0;
+}
+
+void TerminateAndClose(ChildRun &run)
+{
+    if (run.pi.hProcess != nullptr) {
+        if (WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT) {
+            if (run.job == nullptr || !TerminateJobObject(run.job, 1))
+                TerminateProcess(run.pi.hProcess, 1);
+            WaitForSingleObject(run.pi.hProcess, 5000);
+        } else if (run.job != nullptr) {
+            // The program ended; what it started may still run.
+            TerminateJobObject(run.job, 1);
+        }
+        CloseHandle(run.pi.hProcess);
+    }
+    if (run.pi.hThread != nullptr)
+        CloseHandle(run.pi.hThread);
+    if (run.job != nullptr)
+        CloseHandle(run.job);
+    run.pi = PROCESS_INFORMATION();
+    run.job = nullptr;
+}

@@ -1,0 +1,55 @@
+// Driving another process's windows from outside, for the black-box runs:
+// start the real program, find its windows, read them, press their buttons.
+#ifndef DSAGA_REMOTE_UI_H
+#define DSAGA_REMOTE_UI_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A top-level window of the process with exactly this caption, or null once
+// `timeoutMs` has passed. With `visibleOnly` false hidden windows count too.
+HWND WaitForTopWindow(DWORD processId, const std::string &caption, DWORD timeoutMs, bool visibleOnly = true);
+// Captions of the process's top-level windows (hidden ones marked), for
+// failure messages.
+std::vector<std::string> TopWindowCaptions(DWORD processId);
+
+// Texts read with WM_GETTEXT, which also works across processes; a window
+// that does not answer within a few seconds reads as "".
+std::string WindowText(HWND hwnd);
+std::string ItemText(HWND dlg, int id);
+// The message of a message box: its static control 0xFFFF, or else the
+// longest static text in the window.
+std::string MessageBoxText(HWND box);
+bool IsItemEnabled(HWND dlg, int id);
+bool IsItemVisible(HWND dlg, int id);
+// Posts the button's BN_CLICKED, as a click does.
+void PressButton(HWND dlg, int id);
+
+// A started program. Its processes live in a job so that cleanup also ends
+// whatever it started; destruction cleans up.
+struct ChildRun {
+    PROCESS_INFORMATION pi = {};
+    HANDLE job = nullptr;
+    DWORD startError = 0;   // GetLastError of a failed start
+    bool Started() const { return pi.hProcess != nullptr; }
+
+    ChildRun() = default;
+    ChildRun(ChildRun &&other) noexcept;
+    ChildRun &operator=(ChildRun &&other) noexcept;
+    ChildRun(const ChildRun &) = delete;
+    ChildRun &operator=(const ChildRun &) = delete;
+    ~ChildRun();
+};
+
+// Runs `exePath` with `arguments` appended to its quoted name, in
+// `workingDir` (empty: ours). Check Started().
+ChildRun StartProgram(const std::string &exePath, const std::string &workingDir, const std::string &arguments);
+// 0 with the exit code once the process ended, WAIT_TIMEOUT, or WAIT_FAILED.
+DWORD WaitForExit(HANDLE process, DWORD timeoutMs, DWORD *exitCode);
+// Ends the program and everything it started if still running, and closes
+// the handles; safe to call twice.
+void TerminateAndClose(ChildRun &run);
+
+#endif

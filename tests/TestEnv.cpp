@@ -1,0 +1,290 @@
+#include "TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+std::string MediaDirectory()
+{
+    char buffer[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("DSAGA_MEDIA", buffer, sizeof buffer);
+    if (length == 0 || length >= sizeof buffer) {
+        ADD_FAILURE() << "DSAGA_MEDIA is not set: run the tests through scripts/test";
+        return std::string();
+    }
+    return std::string(buffer) + "\\";
+}
+
+static std::string DriveRoot(char drive)
+{
+    return MediaDirectory() + "drives\\" + (char)tolower((unsigned char)drive);
+}
+
+int DiscInDrive(char drive)
+{
+    std::string id = ReadFileBytes(DriveRoot(drive) + "\\DISC.ID");
+    return id.empty() ? 0 : atoi(id.c_str());
+}
+
+// A disc is a directory that moves between media\discs\discN (on the shelf)
+// and media\drives\X (the drive's root); an empty drive is an empty directory.
+static void EjectDisc(char drive)
+{
+    std::string root = DriveRoot(drive);
+    int disc = DiscInDrive(drive);
+    if (disc == 0) {
+        RemoveDirectoryA(root.c_str());
+        return;
+    }
+    std::string shelf = MediaDirectory() + "discs\\disc" + std::to_string(disc);
+    ASSERT_TRUE(MoveFileA(root.c_str(), shelf.c_str())) << "eject " << root << " error " << GetLastError();
+}
+
+void InsertDisc(char drive, int disc)
+{
+    if (DiscInDrive(drive) == disc && disc != 0)
+        return;
+    char other = (char)toupper((unsigned char)drive) == 'D' ? 'E' : 'D';
+    if (disc != 0 && DiscInDrive(other) == disc)
+        InsertDisc(other, 0);
+    EjectDisc(drive);
+    std::string root = DriveRoot(drive);
+    if (disc == 0) {
+        ASSERT_TRUE(CreateDirectoryA(root.c_str(), NULL)) << root << " error " << GetLastError();
+        return;
+    }
+    std::string shelf = MediaDirectory() + "discs\\disc" + std::to_string(disc);
+    ASSERT_TRUE(MoveFileA(shelf.c_str(), root.c_str())) << "insert " << shelf << " error " << GetLastError();
+}
+
+void DeleteKeyTree(HKEY root, const char *path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    char name[256];
+    for (;;) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        std::string child = std::string(path) + "\\" + name;
+        DeleteKeyTree(root, child.c_str());
+    }
+    RegCloseKey(key);
+    RegDeleteKeyA(root, path);
+}
+
+void DeleteLauncherKey()
+{
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Tessarine Systems");
+}
+
+bool KeyExists(HKEY root, const char *path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+RegistryValue ReadValue(HKEY root, const char *path, const char *name)
+{
+    RegistryValue value;
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, NULL, &value.type, NULL, &size) == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        if (RegQueryValueExA(key, name, NULL, &value.type, value.bytes.data(), &size) == ERROR_SUCCESS) {
+            value.present = true;
+            value.bytes.resize(size);
+        }
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+void WriteValue(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD count)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)) << path;
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, type, (const BYTE *)data, count)) << name;
+    RegCloseKey(key);
+}
+
+void WriteText(HKEY root, const char *path, const char *name, const std::string &text)
+{
+    WriteValue(root, path, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+}
+
+void WriteNumber(HKEY root, const char *path, const char *name, DWORD number)
+{
+    WriteValue(root, path, name, REG_DWORD, &number, sizeof number);
+}
+
+void WriteRecord(const char *installedTo, const char *installedFrom, DWORD game1, DWORD game2, DWORD game3,
+                 DWORD cheater)
+{
+    WriteText(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Installed To:", installedTo);
+    WriteText(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Installed From:", installedFrom);
+    WriteNumber(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 1 Installed", game1);
+    WriteNumber(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 2 Installed", game2);
+    WriteNumber(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 3 Installed", game3);
+    WriteNumber(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Cheater", cheater);
+}
+
+std::string ShellFolder(const char *name)
+{
+    RegistryValue value = ReadValue(HKEY_CURRENT_USER,
+                                    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name);
+    if (!value.present || value.bytes.empty())
+        return std::string();
+    return std::string((const char *)value.bytes.data());
+}
+
+std::string TestRoot()
+{
+    return "C:\\dsaga-tests\\";
+}
+
+void WriteFileBytes(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+std::string ReadFileBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in.good())
+        return std::string();
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool PathExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::string &path)
+{
+    std::string directory = path;
+    if (!directory.empty() && directory.back() == '\\')
+        directory.pop_back();
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "\\*").c_str(), &entry);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = directory + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
+    }
+    RemoveDirectoryA(directory.c_str());
+}
+
+std::string ReadLines(const std::string &path)
+{
+    return ReadFileBytes(path);
+}
+
+std::vector<std::string> ReadLineList(const std::string &path)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFileBytes(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A test that reaches the restart without asking for it must fail, not
+// end the Wine session it runs in.
+static void UnexpectedRestart()
+{
+    ADD_FAILURE() << "Windows restart requested";
+}
+
+void ResetTestState()
+{
+    DestroyPanelForTest();
+    ResetLauncherGlobals();
+    RestartWindows = UnexpectedRestart;
+    DeleteLauncherKey();
+    for (const char *game : {"sw1", "sw2", "sw3"})
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPath) + "\\" + game).c_str());
+    RemoveTree(TestRoot());
+    CreateDirectoryA(TestRoot().c_str(), NULL);
+    InsertDisc('E', 0);
+    InsertDisc('D', 1);
+}
+
+static INT_PTR CALLBACK InertPanelProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+HWND CreatePanelForTest()
+{
+    DestroyPanelForTest();
+    MainDialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, InertPanelProc, 0);
+    EXPECT_TRUE(MainDialog != NULL) << "main dialog template missing, error " << GetLastError();
+    return MainDialog;
+}
+
+void DestroyPanelForTest()
+{
+    if (MainDialog != NULL && IsWindow(MainDialog))
+        DestroyWindow(MainDialog);
+    MainDialog = NULL;
+}
+
+int RestartRecorder::Count;
+
+static void CountRestart()
+{
+    RestartRecorder::Count++;
+}
+
+RestartRecorder::RestartRecorder()
+{
+    Count = 0;
+    RestartWindows = CountRestart;
+}
+
+RestartRecorder::~RestartRecorder()
+{
+    RestartWindows = UnexpectedRestart;
+}
+
+std::string ModuleDirectory()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof path);
+    std::string directory = path;
+    return directory.substr(0, directory.find_last_of('\\') + 1);
+}
+
+std::string BuildDirectory()
+{
+    std::string tests = ModuleDirectory();
+    tests.pop_back();
+    return tests.substr(0, tests.find_last_of('\\') + 1);
+}

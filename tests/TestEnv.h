@@ -1,0 +1,69 @@
+// Clean-state helpers shared by the test suites: the registry, the discs in
+// the drives, the process-wide values and a main dialog to act on.
+#ifndef DSAGA_TEST_ENV_H
+#define DSAGA_TEST_ENV_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Launcher.h"
+
+// The media directory that scripts/test laid out (Windows path).
+std::string MediaDirectory();
+// Puts disc 1-5 into drive 'D' or 'E'; 0 empties the drive.
+void InsertDisc(char drive, int disc);
+// Disc number in a drive, 0 when empty.
+int DiscInDrive(char drive);
+
+// Registry
+void DeleteKeyTree(HKEY root, const char *path);
+void DeleteLauncherKey();
+bool KeyExists(HKEY root, const char *path);
+struct RegistryValue {
+    bool present = false;
+    DWORD type = 0;
+    std::vector<unsigned char> bytes;
+};
+RegistryValue ReadValue(HKEY root, const char *path, const char *name);
+void WriteValue(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD count);
+void WriteText(HKEY root, const char *path, const char *name, const std::string &text);
+void WriteNumber(HKEY root, const char *path, const char *name, DWORD number);
+// A full record, as the launcher writes it.
+void WriteRecord(const char *installedTo, const char *installedFrom, DWORD game1, DWORD game2, DWORD game3,
+                 DWORD cheater);
+
+// The Shell Folders entry of the current user ("Programs", "Startup").
+std::string ShellFolder(const char *name);
+
+// Files
+std::string TestRoot();  // C:\dsaga-tests\, made empty by ResetTestState
+void WriteFileBytes(const std::string &path, const std::string &bytes);
+std::string ReadFileBytes(const std::string &path);
+bool PathExists(const std::string &path);
+void RemoveTree(const std::string &path);
+std::string ReadLines(const std::string &path);
+std::vector<std::string> ReadLineList(const std::string &path);
+
+// Every test starts here: process-wide values, launcher key, uninstall
+// entries, test directory, disc 1 in D: and E: empty.
+void ResetTestState();
+
+// The real main dialog template, created modeless with a procedure that
+// does nothing, and made MainDialog; for tests of the procedures that act
+// on the panel without running the start-up.
+HWND CreatePanelForTest();
+void DestroyPanelForTest();
+
+// Counts the calls of the restart routine while alive.
+struct RestartRecorder {
+    RestartRecorder();
+    ~RestartRecorder();
+    static int Count;
+};
+
+std::string ModuleDirectory();  // directory of the running test program, with a backslash
+std::string BuildDirectory();   // the build tree (DSaga.exe lives in Src\Launch\ below it)
+
+#endif

@@ -1,0 +1,116 @@
+// Scripted answers to the message boxes and dialogs that the code under test
+// shows modally on the test's own thread.
+//
+//   ScriptedUi ui;
+//   ui.ExpectBox("Install", "Do you wish to install to:\nC:\\Games", IDNO).WithStyle(MB_YESNO);
+//   ui.ExpectDialog("Choose Directory", [](HWND dlg) { SetEditText(dlg, IDC_PATH, "C:\\X"); }, IDOK);
+//   RunTheCode();
+//   ui.Verify();
+//
+// Every dialog-class window ("#32770") that activates on the thread is held
+// against the next expectation. A mismatch or a window nobody expected is a
+// test failure naming what was seen and what was expected, and the window is
+// dismissed so the test goes on. A watchdog thread dismisses any scripted
+// window still open after a timeout, so a test never hangs.
+#ifndef DSAGA_UI_DRIVER_H
+#define DSAGA_UI_DRIVER_H
+
+#include <windows.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+class ScriptedUi {
+public:
+    // Hooks the current thread; one driver per thread at a time.
+    ScriptedUi();
+    // Unhooks, stops the watchdog and, unless Verify() ran, reports what was
+    // left unmet.
+    ~ScriptedUi();
+    ScriptedUi(const ScriptedUi &) = delete;
+    ScriptedUi &operator=(const ScriptedUi &) = delete;
+
+    // A message box with exactly this caption and text; `button` is pressed.
+    ScriptedUi &ExpectBox(const std::string &caption, const std::string &text, int button);
+    // Refines the last ExpectBox: the box has exactly the buttons of this
+    // MB_ type (MB_OK, MB_YESNO, ...; MB_HELP adds the Help button).
+    ScriptedUi &WithStyle(UINT mbType);
+    // A dialog by caption; `act` runs once the dialog is initialised and
+    // showing, then `button` is sent as WM_COMMAND (0: `act` ends it itself).
+    ScriptedUi &ExpectDialog(const std::string &caption, std::function<void(HWND)> act, int button);
+    // Windows with this caption are left alone (a dialog the test made itself).
+    ScriptedUi &Ignore(const std::string &caption);
+    // How long a scripted window may stay open before the watchdog dismisses
+    // it (default 15 s).
+    ScriptedUi &SetWatchdogTimeout(DWORD ms);
+
+    // Reports every expectation not met and every watchdog dismissal.
+    void Verify();
+    // "caption|text" of every box and dialog seen, in order ("text" is the
+    // message of a box, the longest static text of a dialog).
+    const std::vector<std::string> &Seen() const;
+
+    // Internal: called from the hook, the timer and the watchdog.
+    void OnWindowCreated(HWND hwnd);
+    void OnWindowDestroyed(HWND hwnd);
+    void ProcessPending();
+    void WatchOnce();
+
+private:
+    struct Expectation {
+        bool isBox;
+        std::string caption;
+        std::string text;                 // boxes only
+        int button;                       // 0: nothing to press
+        bool checkStyle;
+        UINT mbType;
+        std::function<void(HWND)> act;    // dialogs only
+    };
+
+    void Arm(UINT delayMs);
+    void Handle(HWND hwnd);
+    void RecordSeen(const std::string &entry);
+    bool IsIgnored(const std::string &caption) const;
+    std::string DescribeNext() const;
+    void ReportWatchdogFailures();
+
+    HHOOK hook_ = nullptr;
+    DWORD threadId_ = 0;
+    UINT_PTR timer_ = 0;
+    std::vector<Expectation> script_;
+    size_t next_ = 0;
+    std::vector<std::string> ignored_;
+    std::vector<HWND> pending_;           // created, not yet held against the script
+    std::vector<int> pendingTries_;
+    std::set<HWND> handled_;
+    std::vector<std::string> seen_;
+    bool verified_ = false;
+
+    // Shared with the watchdog thread under `lock_`.
+    mutable CRITICAL_SECTION lock_;
+    std::set<HWND> before_;               // windows that existed before the driver
+    std::vector<std::string> watchdogFailures_;
+    DWORD watchdogMs_ = 15000;
+    HANDLE stopEvent_ = nullptr;
+    HANDLE watchdog_ = nullptr;
+    struct OpenWindow {
+        HWND hwnd;
+        DWORD since;      // tick count when first seen open and enabled
+        int attempts;     // dismissals posted so far
+    };
+    std::vector<OpenWindow> open_;
+};
+
+// Action helpers for ExpectDialog.
+void SetEditText(HWND dlg, int id, const char *text);
+void SetCheck(HWND dlg, int id, bool checked);
+// Selects the list box (or combo box) entry with exactly this text and
+// notifies the dialog as a click would; false when there is no such entry.
+bool SelectListText(HWND dlg, int id, const char *text);
+// Selects the entry and sends the list box's LBN_DBLCLK notification.
+bool DoubleClickListText(HWND dlg, int id, const char *text);
+std::string ReadItemText(HWND dlg, int id);
+
+#endif

@@ -1,0 +1,42 @@
+// What every program on the compilation discs shares: bounded text, the
+// command-line tail, message boxes, and the hooks through which the test
+// harness watches a run (DSAGA_CHILD_LOG, DSAGA_EXIT_<NAME>, DSAGA_WAIT_<NAME>).
+#ifndef CD_PROGRAM_H
+#define CD_PROGRAM_H
+
+#include <windows.h>
+
+#include <stddef.h>
+#include <string>
+
+const size_t CD_PATH_BUFFER = 1024;
+
+// vsnprintf into a fixed buffer; 0 (and an empty buffer) when it did not fit.
+#if defined(__GNUC__)
+#define CD_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
+#else
+#define CD_PRINTF_FORMAT(f, a)
+#endif
+int FormatText(char *buffer, size_t capacity, const char *format, ...) CD_PRINTF_FORMAT(3, 4);
+int AppendText(char *buffer, size_t capacity, const char *text);
+
+// The command line after the program's own name, blanks trimmed and one pair
+// of surrounding double quotes removed. 0 when it does not fit.
+int GetCommandTail(char *buffer, size_t capacity);
+
+// 1 while DSAGA_CHILD_LOG is set: no windows, no questions, end at once.
+int InTestMode();
+
+// Appends "<name>|<current directory>|<command line><extraFields>\n" to the
+// DSAGA_CHILD_LOG file in one write; extraFields is "" or "|key=value...".
+void RecordRun(const std::string &extraFields);
+
+// Waits for DSAGA_WAIT_<name> (when set), then returns DSAGA_EXIT_<name>
+// when set, else naturalCode. name is upper case, as in "SW1".
+int FinishRun(const char *name, int naturalCode);
+
+// A message box for a real user; in test mode the text goes to the debugger
+// output instead, since nobody is there to answer.
+void ShowProgramMessage(const char *text, const char *caption, UINT style);
+
+#endif

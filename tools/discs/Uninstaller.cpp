@@ -1,0 +1,156 @@
+// The disc's uninstaller, with two jobs told apart by its one argument:
+// - a game directory (from the system's list of installed programs):
+//   remove it with everything in it, its Windows uninstall entry and the
+//   launcher's installed flag for that game;
+// - a file (the launcher's own temporary copy, handed over as the launcher
+//   ends): wait until the launcher has gone, then delete the file.
+#include "CdProgram.h"
+
+#include <string.h>
+
+static const char UNINSTALL_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+static const char LAUNCHER_KEY[] = "Software\\Tessarine Systems\\SW: Draxmoor Saga";
+
+static int DeleteTree(const char *directory)
+{
+    char pattern[CD_PATH_BUFFER];
+    if (!FormatText(pattern, sizeof pattern, "%s\\*", directory))
+        return 0;
+    int ok = 1;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0)
+                continue;
+            char path[CD_PATH_BUFFER];
+            if (!FormatText(path, sizeof path, "%s\\%s", directory, found.cFileName)) {
+                ok = 0;
+                continue;
+            }
+            // Files copied from a disc may still be read-only.
+            SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (!DeleteTree(path))
+                    ok = 0;
+            } else if (!DeleteFileA(path)) {
+                ok = 0;
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    SetFileAttributesA(directory, FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryA(directory))
+        ok = 0;
+    return ok;
+}
+
+// 1, 2 or 3 when the directory's last component is "sw1", "sw2" or "sw3".
+static int GameNumberOf(const char *directory)
+{
+    const char *name = strrchr(directory, '\\');
+    name = name != NULL ? name + 1 : directory;
+    if (lstrcmpiA(name, "sw1") == 0)
+        return 1;
+    if (lstrcmpiA(name, "sw2") == 0)
+        return 2;
+    if (lstrcmpiA(name, "sw3") == 0)
+        return 3;
+    return 0;
+}
+
+static void ForgetGame(int game)
+{
+    char keyPath[CD_PATH_BUFFER];
+    if (FormatText(keyPath, sizeof keyPath, "%s\\sw%d", UNINSTALL_KEY, game))
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, LAUNCHER_KEY, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    char valueName[64];
+    DWORD notInstalled = 0;
+    if (FormatText(valueName, sizeof valueName, "Starwarden %d Installed", game))
+        RegSetValueExA(key, valueName, 0, REG_DWORD, (const BYTE *)&notInstalled, sizeof notInstalled);
+    RegCloseKey(key);
+}
+
+static int UninstallGameDirectory(char *directory)
+{
+    // Work on the path without trailing backslashes, so that its last
+    // component and its parent are plain to find.
+    size_t length = strlen(directory);
+    while (length > 3 && directory[length - 1] == '\\')
+        directory[--length] = '\0';
+
+    int game = GameNumberOf(directory);
+    // A directory already gone by hand still leaves its entries to clear.
+    int ok = GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES || DeleteTree(directory);
+
+    char parent[CD_PATH_BUFFER];
+    if (FormatText(parent, sizeof parent, "%s", directory)) {
+        char *cut = strrchr(parent, '\\');
+        // Fails harmlessly when other games still live there; never the drive root.
+        if (cut != NULL && cut - parent > 2) {
+            *cut = '\0';
+            RemoveDirectoryA(parent);
+        }
+    }
+    if (game != 0)
+        ForgetGame(game);
+
+    if (!ok) {
+        char message[2 * CD_PATH_BUFFER];
+        FormatText(message, sizeof message, "Some files in\n%s\ncould not be removed.", directory);
+        ShowProgramMessage(message, "Uninstall", MB_OK | MB_ICONEXCLAMATION);
+    } else if (game != 0) {
+        char message[128];
+        FormatText(message, sizeof message, "Starwarden %d has been removed from your computer.", game);
+        ShowProgramMessage(message, "Uninstall", MB_OK | MB_ICONINFORMATION);
+    }
+    return ok ? 0 : 1;
+}
+
+static int LauncherIsRunning()
+{
+    HANDLE semaphore = OpenSemaphoreA(SYNCHRONIZE, FALSE, "Starwarden Launcher");
+    if (semaphore == NULL)
+        return 0;
+    CloseHandle(semaphore);
+    return 1;
+}
+
+static int RemoveLauncherCopy(const char *file)
+{
+    // The launcher starts this program as its last act; its file can only
+    // go once its process (which holds the semaphore until the end) has.
+    for (DWORD waited = 0; waited < 120000 && LauncherIsRunning(); waited += 100)
+        Sleep(100);
+    for (DWORD waited = 0; waited <= 10000; waited += 250) {
+        SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileA(file) || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+            return 0;
+        Sleep(250);
+    }
+    return 1;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    RecordRun("");
+
+    char target[CD_PATH_BUFFER];
+    int code = 1;
+    if (!GetCommandTail(target, sizeof target) || target[0] == '\0') {
+        ShowProgramMessage("Usage: uninstal <game directory>", "Uninstall", MB_OK | MB_ICONEXCLAMATION);
+    } else {
+        DWORD attributes = GetFileAttributesA(target);
+        size_t length = strlen(target);
+        int isDirectory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (isDirectory || target[length - 1] == '\\')
+            code = UninstallGameDirectory(target);
+        else
+            code = RemoveLauncherCopy(target);
+    }
+    return FinishRun("UNINSTAL", code);
+}
