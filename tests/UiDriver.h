@@ -40,7 +40,8 @@ public:
     // A dialog by caption; `act` runs once the dialog is initialised and
     // showing, then `button` is sent as WM_COMMAND (0: `act` ends it itself).
     ScriptedUi &ExpectDialog(const std::string &caption, std::function<void(HWND)> act, int button);
-    // Windows with this caption are left alone (a dialog the test made itself).
+    // Windows with this caption are left alone, by the watchdog too (a dialog
+    // the test made itself); a box with it would wait for the test to answer.
     ScriptedUi &Ignore(const std::string &caption);
     // How long a scripted window may stay open before the watchdog dismisses
     // it (default 15 s).
@@ -56,7 +57,7 @@ public:
     void OnWindowCreated(HWND hwnd);
     void OnWindowDestroyed(HWND hwnd);
     void ProcessPending();
-    void WatchOnce();
+    void Watch();
 
 private:
     struct Expectation {

@@ -26,7 +26,11 @@ bool GuardObjectExists()
 
 class Launcher : public ::testing::Test {
 protected:
-    void SetUp() override { ResetTestState(); }
+    void SetUp() override
+    {
+        ResetTestState();
+        runs.reserve(8);  // references handed out stay valid
+    }
     void TearDown() override
     {
         for (ChildRun &run : runs)
@@ -38,8 +42,8 @@ protected:
 
     ChildRun &Start(const std::string &directory)
     {
-        runs.push_back(StartProgram(LauncherPath(), directory, "\"" + LauncherPath() + "\""));
-        EXPECT_TRUE(runs.back().pi.hProcess != NULL) << "could not start " << LauncherPath();
+        runs.push_back(StartProgram(LauncherPath(), directory, ""));
+        EXPECT_TRUE(runs.back().Started()) << "could not start " << LauncherPath();
         return runs.back();
     }
 
@@ -50,14 +54,14 @@ protected:
         ASSERT_TRUE(main != NULL) << "no main dialog; windows: " << ::testing::PrintToString(TopWindowCaptions(run.pi.dwProcessId));
         PressButton(main, IDCANCEL);
         DWORD code = 1;
-        ASSERT_EQ(0u, WaitForExit(run, Timeout, &code));
+        ASSERT_EQ(0u, WaitForExit(run.pi.hProcess, Timeout, &code));
         EXPECT_EQ(0u, code);
     }
 
     void ExpectSilentExit(ChildRun &run)
     {
         DWORD code = 1;
-        ASSERT_EQ(0u, WaitForExit(run, Timeout, &code)) << "the launcher did not exit";
+        ASSERT_EQ(0u, WaitForExit(run.pi.hProcess, Timeout, &code)) << "the launcher did not exit";
         EXPECT_EQ(0u, code);
         EXPECT_TRUE(TopWindowCaptions(run.pi.dwProcessId).empty());
     }
@@ -75,7 +79,7 @@ TEST_F(Launcher, RefusesStartFromCdRomAndLeavesNoGuardObject)
     EXPECT_FALSE(GuardObjectExists());
     PressButton(box, IDOK);
     DWORD code = 1;
-    ASSERT_EQ(0u, WaitForExit(run, Timeout, &code));
+    ASSERT_EQ(0u, WaitForExit(run.pi.hProcess, Timeout, &code));
     EXPECT_EQ(0u, code);
 
     // Nothing was left behind that would block a start from the hard drive.
@@ -122,7 +126,7 @@ TEST_F(Launcher, WithoutCdCancelEndsTheLauncherBeforeItsDialogShows)
     EXPECT_EQ("Please insert a Draxmoor Saga CD.", MessageBoxText(box));
     PressButton(box, IDCANCEL);
     DWORD code = 1;
-    ASSERT_EQ(0u, WaitForExit(run, Timeout, &code));
+    ASSERT_EQ(0u, WaitForExit(run.pi.hProcess, Timeout, &code));
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
 }
@@ -142,8 +146,8 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromTheTemporaryDirectory)
     std::string copy = std::string(temp) + "DSaga.exe";
     DeleteFileA(copy.c_str());
 
-    runs.push_back(StartProgram("D:\\DSInit.exe", "D:\\", "D:\\DSInit.exe"));
-    ASSERT_TRUE(runs.back().pi.hProcess != NULL);
+    runs.push_back(StartProgram("D:\\DSInit.exe", "D:\\", ""));
+    ASSERT_TRUE(runs.back().Started());
     HWND main = NULL;
     for (DWORD waited = 0; waited < Timeout && main == NULL; waited += 200) {
         HWND found = FindWindowA(NULL, MainCaption);

@@ -6,24 +6,69 @@
 // ---------------------------------------------------------------------------
 // Child-process runner and disc prompt
 
-// Stand-in until the disc prompt is built: no disc is ever found.
-int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner)
+static void FormatDiscPrompt(char *prompt, size_t capacity, unsigned disc, char letter)
 {
-    (void)probePath;
-    (void)disc;
-    (void)caption;
-    (void)owner;
-    return 0;
+    if (disc >= 1 && disc <= 5)
+        FormatText(prompt, capacity, "Please place The Draxmoor Saga CD-ROM disc %u into drive: '%c'", disc, letter);
+    else if (disc == DISC_2_TO_5)
+        FormatText(prompt, capacity, "Please place The Draxmoor Saga CD-ROM disc 2, 3, 4 or 5 into drive: '%c'", letter);
+    else  // DISC_ANY, and any selector no caller passes
+        FormatText(prompt, capacity, "Please place a Draxmoor Saga CD-ROM disc into drive: '%c'", letter);
 }
 
-// Stand-in until the runner is built: nothing is started.
+int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner)
+{
+    char prompt[PATH_BUFFER];
+    FormatDiscPrompt(prompt, sizeof prompt, disc, LauncherState.InstalledFrom[0]);
+    while (!FileExists(probePath)) {
+        if (ReportError(prompt, caption, MB_OKCANCEL, owner) == IDCANCEL) {
+            ReportError("Operation Aborted", caption, MB_OK, owner);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static int ReportCannotExecute(const char *programPath, DWORD error)
+{
+    // The program may be gone because its game was deleted: the panel is
+    // brought up to date before the report.
+    DetectInstalledGames();
+    char message[2 * PATH_BUFFER];
+    FormatText(message, sizeof message, "%s, %d", programPath, (int)error);
+    ReportError(message, "Cannot execute file:", MB_OK, MainDialog);
+    return -1;
+}
+
 int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
 {
-    (void)workingDirectory;
-    (void)programPath;
-    (void)commandLine;
-    (void)owner;
-    return -1;
+    // CreateProcessA may write into the command line, so it gets a copy.
+    char command[PATH_BUFFER];
+    if (!CopyText(command, sizeof command, commandLine)) {
+        ReportTooLong(commandLine);
+        return -1;
+    }
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child;
+    if (!CreateProcessA(programPath, command, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, workingDirectory,
+                        &startup, &child))
+        return ReportCannotExecute(programPath, GetLastError());
+
+    BOOL ownerWasVisible = IsWindowVisible(owner);
+    HideMainDialog();
+    WaitForSingleObject(child.hProcess, INFINITE);
+    if (ownerWasVisible)
+        ShowMainDialog();
+    SetFocus(owner);
+    DWORD exitCode;
+    BOOL haveCode = GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    if (!haveCode || exitCode == STILL_ACTIVE)
+        return -1;
+    return (int)exitCode;
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <string.h>
 
 const char DefaultInstallDirectory[] = "C:\\Program Files\\Draxmoor Saga\\";
+const char CompanyKeyPath[] = "Software\\Tessarine Systems";
 const char LauncherKeyPath[] = "Software\\Tessarine Systems\\SW: Draxmoor Saga";
 const char UninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 

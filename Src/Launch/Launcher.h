@@ -26,6 +26,7 @@ struct LauncherRecord {
 
 extern LauncherRecord LauncherState;
 extern const char DefaultInstallDirectory[];
+extern const char CompanyKeyPath[];
 extern const char LauncherKeyPath[];
 extern const char UninstallKeyPath[];
 
@@ -128,6 +129,7 @@ int WriteRegistryValue(HKEY key, const char *name, DWORD type, const void *data,
 int ReadRegistryValue(HKEY key, const char *name, DWORD *type, void *buffer, DWORD capacity);
 
 int DetectInstalledGames(void);
+int AnyGameInstalled(void);
 
 void UninstallGame1(void);
 void UninstallGame2(void);

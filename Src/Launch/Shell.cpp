@@ -371,17 +371,90 @@ const GameInfo GameTable[3] = {
      "Install Starwarden 3", "Play Starwarden 3", IDC_UNINSTALL3, NULL},
 };
 
-// Stand-in until the button states are built: only the flag changes.
-void MarkGamePlayable(int game)
+static void ReportPanelError(const char *text)
 {
-    *GameTable[game - 1].InstalledFlag = 1;
+    ReportError(text, "ERROR", MB_OK, MainDialog);
 }
 
-// Stand-in until the button states are built: only the flag changes.
+static void ReportPanelError(const char *format, const char *argument)
+{
+    char message[PATH_BUFFER];
+    FormatText(message, sizeof message, format, argument);
+    ReportPanelError(message);
+}
+
+// Relabels and enables; 0 after a report, which skips the save.
+static int ShowGamePlayable(const GameInfo &game)
+{
+    if (!SetDlgItemTextA(MainDialog, game.GameButton, game.PlayText)) {
+        ReportPanelError("!SetDlgItemText");
+        return 0;
+    }
+    HWND uninstall = GetDlgItem(MainDialog, game.UninstallButton);
+    if (uninstall == NULL) {
+        ReportPanelError("!GetDlgItem(%s) (ENABLE)", game.KeyName);
+        return 0;
+    }
+    EnableWindow(uninstall, TRUE);
+    HWND invulnerable = GetDlgItem(MainDialog, IDC_INVULNERABLE);
+    if (invulnerable == NULL) {
+        ReportPanelError("!GetDlgItem(IDC_INVULNERABLE) (ENABLE)");
+        return 0;
+    }
+    ShowWindow(invulnerable, SW_SHOW);
+    if (LauncherState.Cheater != 0)
+        CheckDlgButton(MainDialog, IDC_INVULNERABLE, BST_CHECKED);
+    return 1;
+}
+
+void MarkGamePlayable(int game)
+{
+    const GameInfo &row = GameTable[game - 1];
+    *row.InstalledFlag = 1;
+    if (ShowGamePlayable(row))
+        SaveLauncherState();
+    // The uninstall entry is written even when the panel could not be updated.
+    RegisterUninstallEntry(row.KeyName, row.DisplayName, row.Directory);
+}
+
+// Relabels and disables; 0 after a report, which skips the save and the new detection.
+static int ShowGameNotPlayable(const GameInfo &game)
+{
+    if (!SetDlgItemTextA(MainDialog, game.GameButton, game.InstallText)) {
+        ReportPanelError("!SetDlgItemText(%s) nonPlayableButton", game.InstallText);
+        return 0;
+    }
+    HWND uninstall = GetDlgItem(MainDialog, game.UninstallButton);
+    if (uninstall == NULL) {
+        ReportPanelError("!SendDlgItemMessage(%s) nonPlayableButton (DISENABLE)", game.InstallText);
+        return 0;
+    }
+    EnableWindow(uninstall, FALSE);
+    if (AnyGameInstalled())
+        return 1;  // the check box stays as the user left it
+    HWND invulnerable = GetDlgItem(MainDialog, IDC_INVULNERABLE);
+    if (invulnerable == NULL) {
+        ReportPanelError("!GetDlgItem(IDC_INVULNERABLE) (ENABLE)");
+        return 0;
+    }
+    ShowWindow(invulnerable, SW_HIDE);
+    LauncherState.Cheater = 0;
+    CheckDlgButton(MainDialog, IDC_INVULNERABLE, BST_UNCHECKED);
+    return 1;
+}
+
 int MarkGameNotPlayable(int game)
 {
-    *GameTable[game - 1].InstalledFlag = 0;
-    return 0;
+    const GameInfo &row = GameTable[game - 1];
+    *row.InstalledFlag = 0;
+    char key[PATH_BUFFER];
+    if (FormatText(key, sizeof key, "%s\\%s", UninstallKeyPath, row.KeyName))
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);  // it may not exist
+    if (!ShowGameNotPlayable(row))
+        return 0;
+    SaveLauncherState();
+    // Nested: at most one level per game, as each level clears one more flag.
+    return DetectInstalledGames();
 }
 
 // ---------------------------------------------------------------------------

@@ -128,9 +128,49 @@ int LoadLauncherState(void)
 // ---------------------------------------------------------------------------
 // Installed-game detection
 
-// Stand-in until detection is built: no game counts as installed.
+int AnyGameInstalled(void)
+{
+    return LauncherState.Game1Installed != 0 || LauncherState.Game2Installed != 0
+        || LauncherState.Game3Installed != 0;
+}
+
+// A game's file under InstalledTo; a path too long to build cannot be
+// there, and the user is told why.
+static int GameFileExists(const GameInfo &game, const char *file)
+{
+    char path[PATH_BUFFER];
+    if (!FormatText(path, sizeof path, "%s%s%s", LauncherState.InstalledTo, game.Directory, file)) {
+        ReportTooLong(LauncherState.InstalledTo);
+        return 0;
+    }
+    return FileExists(path);
+}
+
+static void ComputeGame3ExtrasLevel(void)
+{
+    const GameInfo &game3 = GameTable[2];
+    int missions = GameFileExists(game3, "missions.tre");
+    int objects = GameFileExists(game3, "objects.tre");
+    Game3ExtrasLevel = objects ? (missions ? 2 : 1) : 0;
+}
+
 int DetectInstalledGames(void)
 {
+    // Each flag is read only at its game's turn: nested runs started by a
+    // withdrawn claim may have changed the later ones.
+    for (const GameInfo &game : GameTable) {
+        if (*game.InstalledFlag == 0)
+            continue;
+        if (GameFileExists(game, game.Executable))
+            MarkGamePlayable(game.Number);
+        else
+            MarkGameNotPlayable(game.Number);
+        if (game.Number == 3)
+            ComputeGame3ExtrasLevel();
+    }
+    if (AnyGameInstalled())
+        return 1;
+    ForgetInstallation();
     return 0;
 }
 
@@ -143,8 +183,31 @@ void UninstallGame1(void) {}
 void UninstallGame2(void) {}
 // Stand-in until uninstalling is built.
 void UninstallGame3(void) {}
-// Stand-in until uninstalling is built.
-void ForgetInstallation(void) {}
+// The program folder may hold other programs of the same maker: only the
+// launcher copy placed there goes, and the folder only when that leaves it empty.
+static void RemoveProgramFolder(void)
+{
+    char folder[PATH_BUFFER], launcher[PATH_BUFFER];
+    if (!GetProgramsFolder(folder))
+        return;
+    ShowStatusArea();
+    if (FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder)) {
+        SetFileAttributesA(launcher, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(launcher);
+    }
+    RemoveDirectoryA(folder);
+    HideStatusArea();
+}
+
+void ForgetInstallation(void)
+{
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, DefaultInstallDirectory);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, LauncherKeyPath);  // may be gone already
+    if (CompanyKeyIsEmpty())
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, CompanyKeyPath);
+    FirstRun = 1;  // the program folder is made again after the next installation
+    RemoveProgramFolder();
+}
 // Stand-in until the clean-up at exit is built: nothing is started.
 void RemoveTemporaryFiles(void) {}
 
@@ -162,10 +225,21 @@ void RegisterUninstallEntry(const char *keyName, const char *displayName, const 
 // Stand-in until the shell integration is built.
 void CreateProgramFolder(void) {}
 
-// Stand-in until the shell integration is built.
 int CompanyKeyIsEmpty(void)
 {
-    return 0;
+    HKEY key;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, CompanyKeyPath, &key) != ERROR_SUCCESS) {
+        OutputDebugStringA("!open key\n");
+        return 0;
+    }
+    char className[PATH_BUFFER];
+    DWORD classLength = sizeof className;
+    DWORD subKeys = 0;
+    LONG queried = RegQueryInfoKeyA(key, className, &classLength, NULL, &subKeys, NULL, NULL, NULL, NULL, NULL,
+                                    NULL, NULL);
+    if (RegCloseKey(key) != ERROR_SUCCESS)
+        OutputDebugStringA("!close key\n");
+    return queried == ERROR_SUCCESS && subKeys == 0;
 }
 
 static int GetShellFolder(const char *valueName, const char *suffix, char *buffer)

@@ -1,0 +1,280 @@
+// Copying and deleting one directory at a time with the status area, and
+// creating directory chains.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "TestEnv.h"
+#include "UiDriver.h"
+
+namespace {
+
+// The listed files of a directory (no subdirectories, no names with a
+// leading full stop), in the order the listing yields them.
+std::vector<std::string> ListedFiles(const std::string &directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*.*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return names;
+}
+
+std::vector<std::string> AllEntries(const std::string &directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0)
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class CopyAndDelete : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+        ShowWindow(MainDialog, SW_SHOW);
+    }
+    void TearDown() override { DestroyPanelForTest(); }
+
+    static int BarMaximum() { return (int)SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_GETRANGE, FALSE, 0); }
+    static int BarPosition() { return (int)SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_GETPOS, 0, 0); }
+    static bool StatusAreaVisible() { return IsWindowVisible(GetDlgItem(MainDialog, IDC_STATUS_FRAME)) != FALSE; }
+
+    std::string root = TestRoot();
+};
+
+TEST_F(CopyAndDelete, CopiesEveryFileOfADiscDirectoryByteForByte)
+{
+    const std::string source = "D:\\sw1\\", target = root + "sw1\\";
+    CreateDirectoryA(target.c_str(), NULL);
+    ScriptedUi ui;
+    EXPECT_EQ(1, CopyFiles(source.c_str(), target.c_str(), "Installing Starwarden 1"));
+    ui.Verify();
+
+    std::vector<std::string> files = ListedFiles(source);
+    ASSERT_GT(files.size(), 100u);
+    for (const std::string &name : files) {
+        std::string copy = target + name;
+        ASSERT_EQ(ReadFileBytes(source + name), ReadFileBytes(copy)) << name;
+        EXPECT_FALSE(GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY) << name;
+    }
+    // Exactly the listed files: no subdirectory, no name with a leading full stop.
+    std::vector<std::string> sorted = files;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, AllEntries(target));
+    EXPECT_FALSE(StatusAreaVisible());
+    EXPECT_EQ((int)files.size(), BarMaximum());  // the range of the last copy stays set
+}
+
+TEST_F(CopyAndDelete, CopyOverAnExistingCopyReplacesEveryFileAndLeavesThemWritable)
+{
+    const std::string source = root + "src\\", target = root + "dst\\";
+    CreateDirectoryA(source.c_str(), NULL);
+    CreateDirectoryA(target.c_str(), NULL);
+    WriteFileBytes(source + "a.dat", "new a");
+    WriteFileBytes(source + "b.dat", "new b");
+    SetFileAttributesA((source + "b.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteFileBytes(target + "a.dat", "old contents of a");
+    EXPECT_EQ(1, CopyFiles(source.c_str(), target.c_str(), "Installing"));
+    EXPECT_EQ(1, CopyFiles(source.c_str(), target.c_str(), "Installing"));
+    EXPECT_EQ("new a", ReadFileBytes(target + "a.dat"));
+    EXPECT_EQ("new b", ReadFileBytes(target + "b.dat"));
+    EXPECT_FALSE(GetFileAttributesA((target + "b.dat").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((source + "b.dat").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(CopyAndDelete, DirectoryOfSubdirectoriesOnlyCopiesNothingAndSucceeds)
+{
+    const std::string source = root + "only-dirs\\", target = root + "dst\\";
+    CreateDirectoryA(source.c_str(), NULL);
+    CreateDirectoryA((source + "inner").c_str(), NULL);
+    CreateDirectoryA(target.c_str(), NULL);
+    ScriptedUi ui;
+    EXPECT_EQ(1, CopyFiles(source.c_str(), target.c_str(), "Installing"));
+    ui.Verify();
+    EXPECT_EQ(0, BarMaximum());
+    EXPECT_TRUE(AllEntries(target).empty());
+}
+
+TEST_F(CopyAndDelete, MissingSourceIsACountingFailureWithNumber22)
+{
+    ScriptedUi ui;
+    ui.ExpectBox("CopyFiles", "_findnext == -1 && errno == 22 (count)", IDOK);
+    EXPECT_EQ(0, CopyFiles((root + "absent\\").c_str(), root.c_str(), "Installing"));
+    ui.Verify();
+    EXPECT_FALSE(StatusAreaVisible());
+}
+
+TEST_F(CopyAndDelete, FileThatCannotBeReadStopsTheCopyWithBothMessages)
+{
+    const std::string source = root + "src\\", target = root + "dst\\";
+    CreateDirectoryA(source.c_str(), NULL);
+    CreateDirectoryA(target.c_str(), NULL);
+    for (const char *name : {"a.dat", "b.dat", "c.dat", "d.dat", "e.dat"})
+        WriteFileBytes(source + name, std::string("content of ") + name);
+    std::vector<std::string> order = ListedFiles(source);
+    ASSERT_EQ(5u, order.size());
+    const std::string locked = order[2];
+    HANDLE lock = CreateFileA((source + locked).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+
+    std::string secondLine;
+    ScriptedUi ui;
+    ui.ExpectDialog("copyFiles", [&](HWND box) {
+        secondLine = ReadItemText(MainDialog, IDC_STATUS_TEXT2);
+        EXPECT_EQ("Could not copy file '" + source + locked + "' to '" + target + locked + "'", ReadItemText(box, 0xFFFF));
+    }, IDOK)
+      .ExpectBox("File not found to _chmod", target + locked, IDOK);
+    EXPECT_EQ(0, CopyFiles(source.c_str(), target.c_str(), "Installing"));
+    ui.Verify();
+    CloseHandle(lock);
+
+    EXPECT_EQ(locked, secondLine);
+    EXPECT_TRUE(PathExists(target + order[0]));
+    EXPECT_TRUE(PathExists(target + order[1]));
+    EXPECT_FALSE(PathExists(target + locked));
+    EXPECT_FALSE(PathExists(target + order[3]));  // nothing after the failure
+    EXPECT_FALSE(PathExists(target + order[4]));
+}
+
+TEST_F(CopyAndDelete, PathTooLongForItsBufferIsAFailedCopyNotAShortenedOne)
+{
+    std::string source = root + "src\\";
+    CreateDirectoryA(source.c_str(), NULL);
+    WriteFileBytes(source + "file.dat", "x");
+    std::string target = "C:\\" + std::string(1010, 'd') + "\\";
+    ScriptedUi ui;
+    ui.ExpectBox("copyFiles", "Could not copy file '" + source + "file.dat' to '" + target + "file.dat'", IDOK);
+    EXPECT_EQ(0, CopyFiles(source.c_str(), target.c_str(), "Installing"));
+    ui.Verify();
+}
+
+TEST_F(CopyAndDelete, DeleteRemovesFilesTheDirectoryAndTheEmptyParent)
+{
+    std::string install = root + "saga\\", game = install + "sw1\\";
+    CreateDirectoryA(install.c_str(), NULL);
+    CreateDirectoryA(game.c_str(), NULL);
+    WriteFileBytes(game + "sw1.exe", "MZ");
+    WriteFileBytes(game + "data.dat", "data");
+    char directory[PATH_BUFFER];
+    CopyText(directory, sizeof directory, game.c_str());
+    ScriptedUi ui;
+    DeleteFiles(directory, "Uninstalling Starwarden 1");
+    ui.Verify();
+    EXPECT_STREQ("C:\\dsaga-tests\\saga", directory);  // shortened to the parent
+    EXPECT_FALSE(PathExists(game));
+    EXPECT_FALSE(PathExists(install));
+    EXPECT_FALSE(StatusAreaVisible());
+}
+
+TEST_F(CopyAndDelete, DeleteLeavesSubdirectoriesDotFilesAndANonEmptyParent)
+{
+    std::string install = root + "saga\\", game = install + "sw1\\";
+    CreateDirectoryA(install.c_str(), NULL);
+    CreateDirectoryA(game.c_str(), NULL);
+    CreateDirectoryA((install + "sw2").c_str(), NULL);
+    CreateDirectoryA((game + "gamedat").c_str(), NULL);
+    WriteFileBytes(game + "gamedat\\save1.sav", "save");
+    WriteFileBytes(game + ".hidden", "dot");
+    WriteFileBytes(game + "sw1.exe", "MZ");
+    char directory[PATH_BUFFER];
+    CopyText(directory, sizeof directory, game.c_str());
+    ScriptedUi ui;
+    DeleteFiles(directory, "Uninstalling Starwarden 1");
+    ui.Verify();
+    EXPECT_FALSE(PathExists(game + "sw1.exe"));
+    EXPECT_TRUE(PathExists(game + ".hidden"));
+    EXPECT_TRUE(PathExists(game + "gamedat\\save1.sav"));
+    EXPECT_TRUE(PathExists(install + "sw2"));
+}
+
+TEST_F(CopyAndDelete, DeleteOfAMissingDirectoryIsSilent)
+{
+    char directory[PATH_BUFFER];
+    CopyText(directory, sizeof directory, (root + "none\\sw1\\").c_str());
+    ScriptedUi ui;
+    DeleteFiles(directory, "");
+    ui.Verify();
+    EXPECT_STREQ("C:\\dsaga-tests\\none", directory);
+    EXPECT_TRUE(PathExists(root));
+}
+
+TEST_F(CopyAndDelete, DirectoryChainIsCreatedLevelByLevel)
+{
+    char path[PATH_BUFFER];
+    CopyText(path, sizeof path, (root + "a\\b\\c\\d\\e\\f\\").c_str());
+    ScriptedUi ui;
+    EXPECT_EQ(1, MakeDirectoryChain(path));
+    EXPECT_EQ(1, MakeDirectoryChain(path));  // existing chain: silently fine
+    char drive[] = "C:\\";
+    EXPECT_EQ(1, MakeDirectoryChain(drive));
+    ui.Verify();
+    EXPECT_TRUE(PathExists(root + "a\\b\\c\\d\\e\\f"));
+    EXPECT_EQ(root + "a\\b\\c\\d\\e\\f\\", std::string(path));
+
+    CopyText(path, sizeof path, (root + "g\\h").c_str());
+    EXPECT_EQ(1, MakeDirectoryChain(path));
+    EXPECT_TRUE(PathExists(root + "g"));
+    EXPECT_FALSE(PathExists(root + "g\\h"));  // no trailing backslash, not created
+}
+
+TEST_F(CopyAndDelete, DirectoryChainBlockedByAFileIsReportedAndThePathKept)
+{
+    WriteFileBytes(root + "blocker", "file");
+    char path[PATH_BUFFER];
+    CopyText(path, sizeof path, (root + "blocker\\x\\").c_str());
+    ScriptedUi ui;
+    ui.ExpectBox("ERROR", "Could !create C:\\dsaga-tests\\blocker\\x directory 3", IDOK);
+    EXPECT_EQ(0, MakeDirectoryChain(path));
+    ui.Verify();
+    EXPECT_EQ(root + "blocker\\x\\", std::string(path));
+}
+
+TEST_F(CopyAndDelete, StatusAreaShowsItsLinesAndHidesThemAgain)
+{
+    ShowStatusArea();
+    SetStatusLine1("Installing Starwarden 2");
+    SetStatusLine2("sw2.exe");
+    SetProgressRange(0, 70000);  // the bar takes the low 16 bits
+    StepProgress();
+    EXPECT_TRUE(StatusAreaVisible());
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(MainDialog, IDC_INSTALL_BAR)));
+    EXPECT_EQ("Installing Starwarden 2", ReadItemText(MainDialog, IDC_STATUS_TEXT1));
+    EXPECT_EQ(70000 & 0xFFFF, BarMaximum());
+    EXPECT_EQ(1, BarPosition());
+    HideStatusArea();
+    EXPECT_FALSE(StatusAreaVisible());
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(MainDialog, IDC_STATUS_TEXT1)));
+    EXPECT_EQ("", ReadItemText(MainDialog, IDC_STATUS_TEXT1));
+    EXPECT_EQ(0, BarPosition());
+}
+
+TEST_F(CopyAndDelete, MissingProgressBarIsReportedWhenTheRangeIsSet)
+{
+    DestroyWindow(GetDlgItem(MainDialog, IDC_INSTALL_BAR));
+    ScriptedUi ui;
+    ui.ExpectBox("ERROR", "!GetDlgItem(IDC_INSTALL_BAR) (range)", IDOK);
+    SetProgressRange(0, 5);
+    ui.Verify();
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+// Asking for a disc and running a child program: the prompt texts, the
+// loop, the child's directory and command line, its exit code, and the
+// main dialog hidden while it runs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "TestEnv.h"
+#include "UiDriver.h"
+
+namespace {
+
+const char Log[] = "C:\\dsaga-tests\\children.log";
+
+class DiscPrompt : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+        LauncherState.InstalledFrom[0] = 'E';
+    }
+    void TearDown() override
+    {
+        DestroyPanelForTest();
+        InsertDisc('E', 0);
+    }
+};
+
+TEST_F(DiscPrompt, ProbePresentAtOnceShowsNothing)
+{
+    InsertDisc('E', 2);
+    ScriptedUi ui;
+    EXPECT_EQ(1, PromptForDisc("E:\\CD1MISS.TRE", 2, "Play Starwarden 3", MainDialog));
+    ui.Verify();
+}
+
+TEST_F(DiscPrompt, EachSelectorAsksInItsOwnWordsAndCancelAbortsWithTwoBoxes)
+{
+    struct Case { unsigned disc; const char *text; };
+    const Case cases[] = {
+        {1, "Please place The Draxmoor Saga CD-ROM disc 1 into drive: 'E'"},
+        {2, "Please place The Draxmoor Saga CD-ROM disc 2 into drive: 'E'"},
+        {DISC_ANY, "Please place a Draxmoor Saga CD-ROM disc into drive: 'E'"},
+        {DISC_2_TO_5, "Please place The Draxmoor Saga CD-ROM disc 2, 3, 4 or 5 into drive: 'E'"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.disc);
+        ScriptedUi ui;
+        ui.ExpectBox("Some Caption", c.text, IDCANCEL).WithStyle(MB_OKCANCEL);
+        ui.ExpectBox("Some Caption", "Operation Aborted", IDOK).WithStyle(MB_OK);
+        EXPECT_EQ(0, PromptForDisc("E:\\SW3MUSIC.tre", c.disc, "Some Caption", MainDialog));
+        ui.Verify();
+    }
+}
+
+TEST_F(DiscPrompt, OkWithoutTheDiscAsksTheSameAgain)
+{
+    const char text[] = "Please place The Draxmoor Saga CD-ROM disc 2 into drive: 'E'";
+    ScriptedUi ui;
+    ui.ExpectBox("Play Starwarden 3", text, IDOK)
+      .ExpectBox("Play Starwarden 3", text, IDOK)
+      .ExpectBox("Play Starwarden 3", text, IDCANCEL)
+      .ExpectBox("Play Starwarden 3", "Operation Aborted", IDOK);
+    EXPECT_EQ(0, PromptForDisc("E:\\CD1MISS.TRE", 2, "Play Starwarden 3", MainDialog));
+    ui.Verify();
+}
+
+TEST_F(DiscPrompt, DiscInsertedBetweenPromptsEndsTheLoop)
+{
+    HWND owner = NULL;
+    ScriptedUi ui;
+    ui.ExpectDialog("Play Starwarden 3", [&](HWND box) {
+        owner = GetWindow(box, GW_OWNER);
+        InsertDisc('E', 4);
+    }, IDOK);
+    EXPECT_EQ(1, PromptForDisc("E:\\SW3MUSIC.tre", DISC_2_TO_5, "Play Starwarden 3", MainDialog));
+    ui.Verify();
+    EXPECT_EQ(MainDialog, owner);
+}
+
+class ChildRunner : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+        ShowWindow(MainDialog, SW_SHOW);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        CreateDirectoryA(work.c_str(), NULL);
+    }
+    void TearDown() override
+    {
+        for (const char *name : {"DSAGA_CHILD_LOG", "DSAGA_EXIT_SW1", "DSAGA_WAIT_SW1"})
+            SetEnvironmentVariableA(name, NULL);
+        DestroyPanelForTest();
+    }
+
+    std::string work = TestRoot() + "work\\";
+};
+
+TEST_F(ChildRunner, ChildGetsItsDirectoryAndExactlyTheGivenCommandLine)
+{
+    ScriptedUi ui;
+    EXPECT_EQ(0, RunAndWait(work.c_str(), "D:\\sw1\\sw1.exe", "", MainDialog));
+    EXPECT_EQ(0, RunAndWait(work.c_str(), "D:\\install\\rezmovie.exe", "D:\\install\\rezmovie.exe sw4.avi -low",
+                            MainDialog));
+    ui.Verify();
+    std::vector<std::string> lines = ReadLineList(Log);
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(0u, lines[0].rfind("sw1|C:\\dsaga-tests\\work||", 0)) << lines[0];
+    EXPECT_EQ("rezmovie|C:\\dsaga-tests\\work|D:\\install\\rezmovie.exe sw4.avi -low", lines[1]);
+}
+
+TEST_F(ChildRunner, ExitCodeIsReturnedAndStillActiveCountsAsFailure)
+{
+    const struct { const char *code; int expected; } cases[] = {{"0", 0}, {"7", 7}, {"259", -1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.code);
+        SetEnvironmentVariableA("DSAGA_EXIT_SW1", c.code);
+        EXPECT_EQ(c.expected, RunAndWait(work.c_str(), "D:\\sw1\\sw1.exe", "", MainDialog));
+    }
+}
+
+TEST_F(ChildRunner, MissingProgramIsReportedAndTheGamesAreCheckedAgain)
+{
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, "C:\\dsaga-tests\\gone\\");
+    LauncherState.Game1Installed = 1;
+    LauncherState.Game2Installed = 1;
+    CreateDirectoryA("C:\\dsaga-tests\\gone", NULL);
+    CreateDirectoryA("C:\\dsaga-tests\\gone\\sw2", NULL);
+    WriteFileBytes("C:\\dsaga-tests\\gone\\sw2\\sw2.exe", "MZ");
+    ScriptedUi ui;
+    ui.ExpectBox("Cannot execute file:", "C:\\dsaga-tests\\gone\\sw1\\sw1.exe, 2", IDOK).WithStyle(MB_OK);
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(-1, RunAndWait("C:\\dsaga-tests\\gone\\sw1\\", "C:\\dsaga-tests\\gone\\sw1\\sw1.exe", "", other));
+    ui.Verify();
+    DestroyWindow(other);
+    EXPECT_EQ(0, LauncherState.Game1Installed);
+    EXPECT_EQ("Install Starwarden 1", ReadItemText(MainDialog, IDC_GAME1));
+    EXPECT_EQ(1, LauncherState.Game2Installed);
+    EXPECT_TRUE(IsWindowVisible(MainDialog));  // never hidden for a child that did not start
+}
+
+TEST_F(ChildRunner, MainDialogIsHiddenWhileTheChildRunsAndShownAfterwards)
+{
+    std::string go = TestRoot() + "go";
+    SetEnvironmentVariableA("DSAGA_WAIT_SW1", go.c_str());
+    std::atomic<int> hiddenSeen(0);
+    HWND dialog = MainDialog;
+    std::thread watcher([&] {
+        // The child waits for the go file; meanwhile the launcher must be hidden.
+        for (int i = 0; i < 600 && !hiddenSeen; i++) {
+            if (!IsWindowVisible(dialog) && PathExists(Log))
+                hiddenSeen = 1;
+            else
+                Sleep(50);
+        }
+        WriteFileBytes(go, "go");
+    });
+    EXPECT_EQ(0, RunAndWait(work.c_str(), "D:\\sw1\\sw1.exe", "", MainDialog));
+    watcher.join();
+    EXPECT_EQ(1, hiddenSeen.load());
+    EXPECT_TRUE(IsWindowVisible(MainDialog));
+}
+
+TEST_F(ChildRunner, HiddenOwnerStaysHiddenAfterTheChild)
+{
+    ShowWindow(MainDialog, SW_HIDE);
+    EXPECT_EQ(0, RunAndWait(work.c_str(), "D:\\sw1\\sw1.exe", "", MainDialog));
+    EXPECT_FALSE(IsWindowVisible(MainDialog));
+}
+
+TEST_F(ChildRunner, AnotherVisibleOwnerStillHidesAndRestoresTheMainDialog)
+{
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(0, RunAndWait(work.c_str(), "D:\\sw1\\sw1.exe", "", other));
+    EXPECT_TRUE(IsWindowVisible(MainDialog));
+    DestroyWindow(other);
+}
+
+}  // namespace
