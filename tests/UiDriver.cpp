@@ -276,7 +276,13 @@ void ScriptedUi::Verify()
 
 void ScriptedUi::OnWindowCreated(HWND hwnd)
 {
-    if (handled_.count(hwnd) || std::find(pending_.begin(), pending_.end(), hwnd) != pending_.end())
+    // A window that was open before the script began (a panel the test made)
+    // activates again whenever a box it owns closes; that is not news.
+    bool existedBefore;
+    EnterCriticalSection(&lock_);
+    existedBefore = before_.count(hwnd) != 0;
+    LeaveCriticalSection(&lock_);
+    if (existedBefore || handled_.count(hwnd) || std::find(pending_.begin(), pending_.end(), hwnd) != pending_.end())
         return;
     pending_.push_back(hwnd);
     pendingTries_.push_back(0);

@@ -161,7 +161,7 @@ TEST_F(CopyAndDelete, PathTooLongForItsBufferIsAFailedCopyNotAShortenedOne)
     std::string source = root + "src\\";
     CreateDirectoryA(source.c_str(), NULL);
     WriteFileBytes(source + "file.dat", "x");
-    std::string target = "C:\\" + std::string(1010, 'd') + "\\";
+    std::string target = "C:\\" + std::string(1020, 'd') + "\\";  // with the name, past 1024
     ScriptedUi ui;
     ui.ExpectBox("copyFiles", "Could not copy file '" + source + "file.dat' to '" + target + "file.dat'", IDOK);
     EXPECT_EQ(0, CopyFiles(source.c_str(), target.c_str(), "Installing"));

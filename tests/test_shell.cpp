@@ -114,7 +114,9 @@ TEST_F(Startup, RecordWithNoGameLeftTakesTheFirstRunPathAgain)
     EXPECT_EQ(1, RunStartup(MainDialog, GetModuleHandleA(NULL)));
     ui.Verify();
     EXPECT_EQ(1, FirstRun);
-    EXPECT_STREQ("C:\\dsaga-tests\\saga\\", LauncherState.InstalledTo);
+    // Detection found no game, so the installation was forgotten.
+    EXPECT_STREQ(DefaultInstallDirectory, LauncherState.InstalledTo);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
 }
 
 TEST_F(Startup, CancelAtTheCdPromptEndsBeforeTheFirstRunSteps)
@@ -215,8 +217,11 @@ TEST_F(MainDialogRun, PreviewsOpenAsAModalDialogOverTheMainDialog)
         main = dialog;
         PostMessageA(dialog, WM_COMMAND, IDC_PREVIEWS, 0);
     }, 0)
-      .ExpectDialog("Tessarine Previews", [&](HWND dialog) { owner = GetWindow(dialog, GW_OWNER); }, IDCANCEL)
-      .ExpectDialog(MainCaption, [](HWND) {}, IDCANCEL);
+      .ExpectDialog("Tessarine Previews", [&](HWND dialog) {
+          owner = GetWindow(dialog, GW_OWNER);
+          // Queued behind the previews' own cancel, so the main dialog ends next.
+          PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+      }, IDCANCEL);
     EXPECT_EQ(0, RunMainDialog());
     ui.Verify();
     EXPECT_EQ(main, owner);
