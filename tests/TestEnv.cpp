@@ -215,6 +215,70 @@ std::vector<std::string> ReadLineList(const std::string &path)
     return lines;
 }
 
+static std::string SmallRoot()
+{
+    return std::string(1, SmallDrive) + ":\\";
+}
+
+bool HaveSmallDisk()
+{
+    return GetDriveTypeA(SmallRoot().c_str()) != DRIVE_NO_ROOT_DIR;
+}
+
+void EmptySmallDisk()
+{
+    if (!HaveSmallDisk())
+        return;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((SmallRoot() + "*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::string> files, directories;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        (directory ? directories : files).push_back(SmallRoot() + name);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    for (const std::string &directory : directories)
+        RemoveTree(directory);
+    for (const std::string &file : files) {
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file.c_str());
+    }
+}
+
+ULONGLONG SmallDiskFreeBytes()
+{
+    ULARGE_INTEGER available, total, free;
+    if (!GetDiskFreeSpaceExA(SmallRoot().c_str(), &available, &total, &free))
+        return 0;
+    return available.QuadPart;
+}
+
+void LeaveFreeOnSmallDisk(ULONGLONG freeBytes)
+{
+    EmptySmallDisk();
+    ULONGLONG free = SmallDiskFreeBytes();
+    ASSERT_GE(free, freeBytes) << "the small disk is smaller than asked for";
+    const ULONGLONG block = 4096;
+    ULONGLONG fill = (free - freeBytes) / block * block;
+    HANDLE file = CreateFileA((SmallRoot() + "filler.bin").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    std::vector<char> chunk(64 * 1024, 'f');
+    while (fill > 0) {
+        DWORD part = (DWORD)(fill < chunk.size() ? fill : chunk.size());
+        DWORD written = 0;
+        if (!WriteFile(file, chunk.data(), part, &written, NULL) || written != part)
+            break;
+        fill -= part;
+    }
+    CloseHandle(file);
+}
+
 // A test that reaches the restart without asking for it must fail, not
 // end the Wine session it runs in.
 static void UnexpectedRestart()
@@ -234,6 +298,7 @@ void ResetTestState()
     CreateDirectoryA(TestRoot().c_str(), NULL);
     InsertDisc('E', 0);
     InsertDisc('D', 1);
+    EmptySmallDisk();
 }
 
 static INT_PTR CALLBACK InertPanelProc(HWND, UINT message, WPARAM, LPARAM)

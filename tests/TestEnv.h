@@ -46,6 +46,15 @@ void RemoveTree(const std::string &path);
 std::string ReadLines(const std::string &path);
 std::vector<std::string> ReadLineList(const std::string &path);
 
+// Drive T:, a 13 MB disk of its own (absent where the runner could not
+// mount one). LeaveFreeOnSmallDisk empties it and then fills it up to the
+// given number of free bytes (rounded up to the disk's 4 KiB blocks).
+const char SmallDrive = 'T';
+bool HaveSmallDisk();
+void EmptySmallDisk();
+void LeaveFreeOnSmallDisk(ULONGLONG freeBytes);
+ULONGLONG SmallDiskFreeBytes();
+
 // Every test starts here: process-wide values, launcher key, uninstall
 // entries, test directory, disc 1 in D: and E: empty.
 void ResetTestState();
