@@ -197,7 +197,7 @@ def plan_disc_data():
                          fixed=[(".cdinfo", 64), ("install.dat", 1100)])
     disc1 += plan_folder(22, "sw2/gamedat", 20, 500_000, 0, GAMEDAT_PATTERNS, 7,
                          fixed=[("hiscore.dat", 1024)])
-    disc1 += plan_folder(31, "sw3Inst", 59, 1_450_000, 0, SW3_PATTERNS, 8,
+    disc1 += plan_folder(31, "sw3Inst", 59, 1_000_000, 0, SW3_PATTERNS, 8,
                          fixed=[("globals.iff", 48_000)])
     # Starwarden 3's large data files, copied only for the faster install levels.
     disc1 += [("objects.tre", 6_100_000, 41, True), ("gameflow.tre", 2_050_000, 42, True),

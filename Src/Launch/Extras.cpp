@@ -3,6 +3,10 @@
 // and credits, and the system resources dialog.
 #include "Launcher.h"
 
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
 // ---------------------------------------------------------------------------
 // Child-process runner and disc prompt
 
@@ -74,14 +78,125 @@ int RunAndWait(const char *workingDirectory, const char *programPath, const char
 // ---------------------------------------------------------------------------
 // Play procedures and invulnerable mode
 
-// Stand-in until playing and installing are built.
-void PlayGame1(void) {}
-// Stand-in until playing and installing are built.
-void PlayGame2(void) {}
-// Stand-in until playing and installing are built.
-void PlayGame3(void) {}
-// Stand-in until the invulnerable mode is built.
-void ToggleInvulnerable(void) {}
+// Runs an installed game from its own directory and waits for it.
+static void RunInstalledGame(const GameInfo &game)
+{
+    char directory[PATH_BUFFER], program[PATH_BUFFER];
+    const char *installedTo = LauncherState.InstalledTo;
+    if (!FormatText(directory, sizeof directory, "%s%s", installedTo, game.Directory)
+        || !FormatText(program, sizeof program, "%s%s%s", installedTo, game.Directory, game.Executable)) {
+        ReportTooLong(installedTo);
+        return;
+    }
+    RunAndWait(directory, program, "", MainDialog);
+}
+
+static char InstallDrive(void)
+{
+    return LauncherState.InstalledTo[0];
+}
+
+void PlayGame1(void)
+{
+    if (LauncherState.Game1Installed != 0)
+        RunInstalledGame(GameTable[0]);
+    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), 13) && InstallGame1())
+        MarkGamePlayable(1);
+}
+
+void PlayGame2(void)
+{
+    if (LauncherState.Game2Installed != 0)
+        RunInstalledGame(GameTable[1]);
+    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), 26) && InstallGame2())
+        MarkGamePlayable(2);
+}
+
+// Game 3 plays from its discs: with the index file on the hard drive any
+// of discs 2 to 5 will do, without it disc 2.
+static int AskForPlayDisc(void)
+{
+    char probe[PATH_BUFFER], index[PATH_BUFFER];
+    unsigned disc = 2;
+    BuildCdPath(probe, sizeof probe, "D:\\CD1MISS.TRE");
+    if (FormatText(index, sizeof index, "%ssw3\\SWS_NDX.SWS", LauncherState.InstalledTo) && FileExists(index)) {
+        FormatText(probe, sizeof probe, "%c:\\SW3MUSIC.tre", LauncherState.InstalledFrom[0]);
+        disc = DISC_2_TO_5;
+    }
+    return PromptForDisc(probe, disc, "Play Starwarden 3", MainDialog);
+}
+
+static void InstallGame3Chain(void)
+{
+    if (!ConfirmInstallDirectory())
+        return;
+    Game3ExtrasLevel = AskAdditionalInstall();
+    if (Game3ExtrasLevel == -1) {
+        RemoveDirectoryA(LauncherState.InstalledTo);  // only when the chooser has just made it
+        return;
+    }
+    int required = 2 + (Game3ExtrasLevel == 1 ? 9 : Game3ExtrasLevel == 2 ? 41 : 0);
+    if (CheckDiskSpace(InstallDrive(), required) && InstallGame3())
+        MarkGamePlayable(3);
+}
+
+void PlayGame3(void)
+{
+    if (LauncherState.Game3Installed == 0)
+        InstallGame3Chain();
+    else if (AskForPlayDisc())
+        RunInstalledGame(GameTable[2]);
+}
+
+static void ReportConfigError(const char *path, int error, const char *caption)
+{
+    char message[2 * PATH_BUFFER];
+    FormatText(message, sizeof message, "%s %d", path, error);
+    ReportError(message, caption, MB_OK, MainDialog);
+}
+
+// Leaves the file holding the text and its terminating zero, or empty when
+// there is no text.
+static void WriteGameConfig(const char *path, const char *text)
+{
+    FILE *file = fopen(path, "w+");
+    if (file == NULL) {
+        ReportConfigError(path, errno, "Cannot create file: (MC)");
+        return;
+    }
+    size_t size = text != NULL ? strlen(text) + 1 : 0;
+    int written = size == 0 || fwrite(text, 1, size, file) == size;
+    // The write may only fail when the buffer reaches the disk.
+    int closed = fclose(file) == 0;
+    if (!written || !closed)
+        ReportConfigError(path, errno, "Cannot write file: (MC)");
+}
+
+static void WriteInstalledConfigs(const char *text)
+{
+    for (const GameInfo &game : GameTable) {
+        if (game.ConfigFile == NULL || *game.InstalledFlag == 0)
+            continue;
+        char path[PATH_BUFFER];
+        if (FormatText(path, sizeof path, "%s%s%s", LauncherState.InstalledTo, game.Directory, game.ConfigFile))
+            WriteGameConfig(path, text);
+        else
+            ReportTooLong(LauncherState.InstalledTo);
+    }
+}
+
+void ToggleInvulnerable(void)
+{
+    LauncherState.Cheater = LauncherState.Cheater == 0 ? 1 : 0;
+    if (LauncherState.Cheater == 1) {
+        ReportError("By choosing Invulnerable, your savegames will labelled as CHEATER.", "Cheater!",
+                    MB_OK | MB_ICONEXCLAMATION, MainDialog);
+        WriteInstalledConfigs("Zorvan -k -b");
+    } else {
+        WriteInstalledConfigs(NULL);
+    }
+    SaveLauncherState();
+}
 
 // ---------------------------------------------------------------------------
 // Previews and intro

@@ -4,6 +4,7 @@
 #include "Launcher.h"
 
 #include <commctrl.h>
+#include <ctype.h>
 #include <string.h>
 
 // ---------------------------------------------------------------------------
@@ -283,26 +284,547 @@ void DeleteFiles(char *directory, const char *statusText)
     HideStatusArea();
 }
 
-int MakeDirectoryChain(char *path)
+// Creates every directory of the path up to its last backslash, skipping
+// the drive. On failure the path is left cut at the directory that could
+// not be made, *cut is where its backslash was, and *error says why.
+static int CreateDirectoriesAlong(char *path, char **cut, DWORD *error)
 {
-    char *next = strchr(path, '\\');
-    if (next == NULL)
-        return 1;
-    for (next++; *next != '\0'; next++) {
-        char *end = strchr(next, '\\');
-        if (end == NULL)
-            return 1;  // a last component without its backslash is not created
+    char *end = strchr(path, '\\');
+    while (end != NULL && (end = strchr(end + 1, '\\')) != NULL) {
         *end = '\0';
-        DWORD error = CreateDirectoryA(path, NULL) ? ERROR_SUCCESS : GetLastError();
-        if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS) {
-            char message[2 * PATH_BUFFER];
-            FormatText(message, sizeof message, "Could !create %s directory %d", path, (int)error);
-            ReportError(message, "ERROR", MB_OK, MainDialog);
-            *end = '\\';
+        *error = CreateDirectoryA(path, NULL) ? ERROR_SUCCESS : GetLastError();
+        if (*error != ERROR_SUCCESS && *error != ERROR_ALREADY_EXISTS) {
+            *cut = end;
             return 0;
         }
         *end = '\\';
-        next = end;
     }
+    return 1;
+}
+
+int MakeDirectoryChain(char *path)
+{
+    char *cut;
+    DWORD error;
+    if (CreateDirectoriesAlong(path, &cut, &error))
+        return 1;
+    char message[2 * PATH_BUFFER];
+    FormatText(message, sizeof message, "Could !create %s directory %d", path, (int)error);
+    *cut = '\\';
+    ReportError(message, "ERROR", MB_OK, MainDialog);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Per-game install procedures
+
+struct InstallPlan {
+    const char *ProbeFormat;      // a file of the game on disc 1
+    const char *Caption;
+    const char *StatusText;
+    const char *SourceDirectory;  // on the CD, from its root
+};
+
+static const InstallPlan InstallPlans[3] = {
+    {"%c:\\sw1\\sw1.exe", "Install Starwarden 1", "Installing Starwarden 1", "\\sw1\\"},
+    {"%c:\\sw2\\sw2.exe", "Install Starwarden 2", "Installing Starwarden 2", "\\sw2\\"},
+    {"%c:\\sw3Inst\\globals.iff", "Install Starwarden 3", "Installing Starwarden 3", "\\sw3inst\\"},
+};
+
+static char CdDriveLetter(void)
+{
+    return LauncherState.InstalledFrom[0];
+}
+
+static int AskForDiscOne(const InstallPlan &plan)
+{
+    char probe[PATH_BUFFER];
+    FormatText(probe, sizeof probe, plan.ProbeFormat, CdDriveLetter());
+    return PromptForDisc(probe, 1, plan.Caption, MainDialog);
+}
+
+// The game's directory under InstalledTo, with `extra` after it.
+static int BuildGameDirectory(char *buffer, const GameInfo &game, const char *extra)
+{
+    if (FormatText(buffer, PATH_BUFFER, "%s%s%s", LauncherState.InstalledTo, game.Directory, extra))
+        return 1;
+    ReportTooLong(LauncherState.InstalledTo);
+    return 0;
+}
+
+// Games 1 and 2: the game directory, then its "gamedat\" subdirectory.
+static int InstallGameWithData(int number)
+{
+    const InstallPlan &plan = InstallPlans[number - 1];
+    const GameInfo &game = GameTable[number - 1];
+    if (!AskForDiscOne(plan))
+        return 0;
+    char source[PATH_BUFFER], destination[PATH_BUFFER];
+    if (!BuildGameDirectory(destination, game, "gamedat\\") || !MakeDirectoryChain(destination))
+        return 0;
+    FormatText(source, sizeof source, "%c:%s", CdDriveLetter(), plan.SourceDirectory);
+    BuildGameDirectory(destination, game, "");
+    if (!CopyFiles(source, destination, plan.StatusText))
+        return 0;
+    AppendText(source, sizeof source, "gamedat\\");
+    BuildGameDirectory(destination, game, "gamedat\\");
+    return CopyFiles(source, destination, plan.StatusText);
+}
+
+int InstallGame1(void)
+{
+    return InstallGameWithData(1);
+}
+
+int InstallGame2(void)
+{
+    return InstallGameWithData(2);
+}
+
+// One of game 3's large data files; a failure only costs speed, so it is
+// not reported.
+static void CopyAdditionalFile(const char *cdRoot, const char *gameDirectory, const char *name)
+{
+    char source[PATH_BUFFER], destination[PATH_BUFFER];
+    SetStatusLine2(name);
+    if (FormatText(source, sizeof source, "%s%s", cdRoot, name)
+        && FormatText(destination, sizeof destination, "%s%s", gameDirectory, name)
+        && CopyFileExA(source, destination, CopyProgress, NULL, NULL, 0)) {
+        DWORD attributes = GetFileAttributesA(destination);
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesA(destination, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+    }
+    StepProgress();
+    RepaintMainDialog();
+}
+
+static void CopyAdditionalFiles(const char *gameDirectory)
+{
+    static const char *const BestFiles[] = {"gameflow.tre", "missions.tre", "objects.tre"};
+    char cdRoot[sizeof "D:\\"];
+    FormatText(cdRoot, sizeof cdRoot, "%c:\\", CdDriveLetter());
+    ShowStatusArea();
+    SetStatusLine1("Installing Additional Starwarden 3 Files");
+    SetProgressRange(0, 3);
+    if (Game3ExtrasLevel == 1) {
+        SetProgressRange(0, 1);
+        CopyAdditionalFile(cdRoot, gameDirectory, "objects.tre");
+    } else if (Game3ExtrasLevel == 2) {
+        for (const char *name : BestFiles)
+            CopyAdditionalFile(cdRoot, gameDirectory, name);
+    }
+    HideStatusArea();
+}
+
+int InstallGame3(void)
+{
+    const InstallPlan &plan = InstallPlans[2];
+    if (!AskForDiscOne(plan))
+        return 0;
+    char source[PATH_BUFFER], destination[PATH_BUFFER];
+    FormatText(source, sizeof source, "%c:%s", CdDriveLetter(), plan.SourceDirectory);
+    if (!BuildGameDirectory(destination, GameTable[2], "") || !MakeDirectoryChain(destination))
+        return 0;
+    if (!CopyFiles(source, destination, plan.StatusText))
+        return 0;
+    if (Game3ExtrasLevel != 0)
+        CopyAdditionalFiles(destination);
+    return 1;
+}
+
+// Free space in 64 bits: a 32-bit byte count wraps beyond 4 GiB and would
+// refuse (or allow) an install for the wrong reason.
+int CheckDiskSpace(char drive, int requiredMegabytes)
+{
+    char root[] = "C:\\";
+    root[0] = drive;
+    ULARGE_INTEGER available, total, free;
+    char message[PATH_BUFFER];
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL known = GetDiskFreeSpaceExA(root, &available, &total, &free);
+    SetErrorMode(oldMode);
+    if (!known) {
+        // Installing onto a drive that cannot say how much room it has would
+        // only fail later, half done.
+        FormatText(message, sizeof message,
+                   "The available hard drive space of drive %c: cannot be determined (error %d).\n"
+                   "Please check the drive or choose another install directory.",
+                   drive, (int)GetLastError());
+        ReportError(message, "Not enough disk space for installation", MB_OK | MB_ICONEXCLAMATION, MainDialog);
+        return 0;
+    }
+    double freeMegabytes = (double)available.QuadPart / 1048576.0;
+    if (requiredMegabytes <= freeMegabytes)
+        return 1;
+    FormatText(message, sizeof message,
+               "Drive %c: only has %3.1f MB of available hard drive space.\n"
+               "The game you are trying to install requires %d MB of hard drive space.\n"
+               "Please free up the required disk space and try again.",
+               drive, freeMegabytes, requiredMegabytes);
+    ReportError(message, "Not enough disk space for installation", MB_OK | MB_ICONEXCLAMATION, MainDialog);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Starwarden 3 additional installation
+
+static void OnAdditionalContinue(HWND dialog)
+{
+    static const int Choices[] = {IDC_ADD_NONE, IDC_ADD_BETTER, IDC_ADD_BEST};
+    for (int level = 0; level < 3; level++)
+        if (IsDlgButtonChecked(dialog, Choices[level]) == BST_CHECKED)
+            Game3ExtrasLevel = level;
+    EndDialog(dialog, 1);
+}
+
+INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (message) {
+    case WM_INITDIALOG:
+        CheckDlgButton(dialog, IDC_ADD_NONE, BST_CHECKED);
+        CentreAndShowWindow(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnAdditionalContinue(dialog);
+            return TRUE;
+        case IDCANCEL:
+            Game3ExtrasLevel = -1;
+            EndDialog(dialog, 1);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+int AskAdditionalInstall(void)
+{
+    if (DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_ADDITIONAL), MainDialog, AdditionalDialogProc, 0) == -1)
+        ReportError("Could not create Starwarden 3 Additional Installation Dialog box",
+                    "Starwarden 3 Additional Installation", MB_OK, NULL);
+    return Game3ExtrasLevel;
+}
+
+// ---------------------------------------------------------------------------
+// Install-directory chooser
+
+// Listing directories in the chooser moves the process's current directory;
+// it is put back afterwards. An empty saved path (one that did not fit) is
+// left alone.
+static void RememberCurrentDirectory(char *saved)
+{
+    DWORD length = GetCurrentDirectoryA(PATH_BUFFER, saved);
+    if (length == 0 || length >= PATH_BUFFER)
+        saved[0] = '\0';
+}
+
+static void ReturnToDirectory(const char *saved)
+{
+    if (saved[0] != '\0')
+        SetCurrentDirectoryA(saved);
+}
+
+static int MakeDriveCurrent(char letter)
+{
+    char drive[] = "C:";
+    drive[0] = letter;
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL changed = SetCurrentDirectoryA(drive);
+    SetErrorMode(oldMode);
+    return changed;
+}
+
+static void CentreChooser(void)
+{
+    RECT desktop, rect;
+    if (!GetWindowRect(GetDesktopWindow(), &desktop) || !GetWindowRect(ChooserWindow, &rect))
+        return;
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    int x = ((desktop.right - desktop.left) - width + 1) >> 1;
+    int y = ((desktop.bottom - desktop.top) - height + 1) >> 1;
+    SetWindowPos(ChooserWindow, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+    SetFocus(ChooserWindow);
+}
+
+// "[..]": ShownPath becomes its parent; a drive root stays as it is.
+// 0 when the path has no backslash at all.
+static int StepUpShownPath(void)
+{
+    char *last = strrchr(ShownPath, '\\');
+    if (last == NULL)
+        return 0;
+    *last = '\0';
+    char *parent = strrchr(ShownPath, '\\');
+    if (parent != NULL)
+        parent[1] = '\0';
+    else
+        *last = '\\';
+    return 1;
+}
+
+// "[name]": into that subdirectory, which also becomes the accepted path.
+static int EnterSubdirectory(const char *entry)
+{
+    char path[PATH_BUFFER];
+    int nameLength = (int)strlen(entry) - 2;
+    if (!FormatText(path, sizeof path, "%s%.*s\\", ShownPath, nameLength, entry + 1)) {
+        ReportChooserError(ShownPath, "This directory is too deep to be listed:", MB_OK);
+        return 0;
+    }
+    CopyText(ShownPath, sizeof ShownPath, path);
+    CopyText(ChooserPath, sizeof ChooserPath, ShownPath);
+    return 1;
+}
+
+// A listing that failed goes back one level: to the directory above the
+// last one, or to the bare drive.
+static void BackOutOfUnlistable(char *work)
+{
+    char *last = strrchr(work, '\\');
+    if (last != NULL) {
+        *last = '\0';
+        char *previous = strrchr(work, '\\');
+        if (previous != NULL)
+            previous[1] = '\0';
+    }
+    CopyText(ShownPath, sizeof ShownPath, work);
+    CopyText(ChooserPath, sizeof ChooserPath, work);
+}
+
+// "[-c-]" exactly: a directory whose name begins with a hyphen is "[-name]".
+static int IsDriveEntry(const char *entry)
+{
+    return strlen(entry) == 5 && entry[1] == '-' && entry[3] == '-';
+}
+
+static void NavigateChooser(const char *entry, int initial)
+{
+    if (initial) {
+        CopyText(ShownPath, sizeof ShownPath, ChooserPath);
+    } else if (IsDriveEntry(entry)) {
+        FormatText(ChooserPath, sizeof ChooserPath, "%c:\\", entry[2]);
+        CopyText(ShownPath, sizeof ShownPath, ChooserPath);
+    } else if (strcmp(entry, "[..]") == 0) {
+        // Only the parent entry itself: "[.name]" is a directory like any other.
+        if (!StepUpShownPath())
+            return;
+    } else if (!EnterSubdirectory(entry)) {
+        return;
+    }
+    char work[PATH_BUFFER];
+    CopyText(work, sizeof work, ShownPath);
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    int listed = DlgDirListA(ChooserWindow, work, IDC_DIR_LIST, 0, DDL_EXCLUSIVE | DDL_DRIVES | DDL_DIRECTORY);
+    SetErrorMode(oldMode);
+    if (!listed) {
+        if (initial)
+            ReportChooserError("Invalid Search string", "Error", MB_OK);
+        else
+            BackOutOfUnlistable(work);
+    }
+    SetDlgItemTextA(ChooserWindow, IDC_DIR_EDIT, ShownPath);
+}
+
+static void OpenSelectedEntry(void)
+{
+    HWND list = GetDlgItem(ChooserWindow, IDC_DIR_LIST);
+    LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR)
+        return;
+    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, (WPARAM)index, 0);
+    if (length == LB_ERR || length >= PATH_BUFFER)
+        return;
+    char entry[PATH_BUFFER];
+    if (SendMessageA(list, LB_GETTEXT, (WPARAM)index, (LPARAM)entry) == LB_ERR)
+        return;
+    if (entry[0] == '[')
+        NavigateChooser(entry, 0);
+}
+
+static int CreateDirectoryPath(const char *path)
+{
+    char work[PATH_BUFFER];
+    char *cut;
+    DWORD error;
+    if (!CopyText(work, sizeof work, path) || !CreateDirectoriesAlong(work, &cut, &error)) {
+        ReportChooserError(path, "Could not create the directory:", MB_OK);
+        return 0;
+    }
+    return 1;
+}
+
+static void ReportTypedPathError(const char *text)
+{
+    ReportChooserError(text, "Change Install Directory Error:", MB_ICONEXCLAMATION);
+}
+
+// "X:\..." on a lettered drive: anything else would be taken relative to
+// whatever directory the chooser happened to list last.
+static int IsFullDrivePath(const char *path)
+{
+    return path[0] >= 'A' && path[0] <= 'Z' && path[1] == ':' && path[2] == '\\';
+}
+
+static int ReportTypedPathTooLong(void)
+{
+    char message[PATH_BUFFER];
+    FormatText(message, sizeof message,
+               "The install directory may be at most %d characters long.\nPlease choose a shorter path.",
+               (int)MAX_INSTALL_DIRECTORY);
+    ReportTypedPathError(message);
+    return 0;
+}
+
+// Reads the edit box; 0 after a message when there is nothing usable in it.
+static int ReadTypedPath(char *typed)
+{
+    // Measured first: the read itself would silently shorten a longer text.
+    if (GetWindowTextLengthA(GetDlgItem(ChooserWindow, IDC_DIR_EDIT)) > MAX_INSTALL_DIRECTORY)
+        return ReportTypedPathTooLong();
+    if (GetDlgItemTextA(ChooserWindow, IDC_DIR_EDIT, typed, PATH_BUFFER - 1) == 0) {
+        ReportTypedPathError("Could not open directory");
+        return 0;
+    }
+    if (typed[strlen(typed) - 1] != '\\')
+        AppendText(typed, PATH_BUFFER, "\\");
+    if (strlen(typed) > MAX_INSTALL_DIRECTORY)
+        return ReportTypedPathTooLong();
+    typed[0] = (char)toupper((unsigned char)typed[0]);
+    if (!IsFullDrivePath(typed)) {
+        char message[2 * PATH_BUFFER];
+        FormatText(message, sizeof message,
+                   "%s\nis not a full path.\nPlease type the whole path, beginning with the drive letter, "
+                   "for example C:\\Games\\Draxmoor Saga",
+                   typed);
+        ReportTypedPathError(message);
+        return 0;
+    }
+    return 1;
+}
+
+// A typed path that does not exist yet is offered for creation; 1 when it
+// was created and is accepted, 0 to stay in the dialog.
+static int OfferToCreate(const char *typed)
+{
+    if (ReportChooserError(typed, "The path you typed in does NOT exist.  Create it?", MB_YESNO | MB_ICONQUESTION)
+        != IDYES)
+        return 0;
+    if (!CreateDirectoryPath(typed))
+        return 0;
+    CopyText(ChooserPath, sizeof ChooserPath, typed);
+    return 1;
+}
+
+static int AcceptTypedPath(void)
+{
+    char typed[PATH_BUFFER];
+    if (!ReadTypedPath(typed))
+        return 0;
+    if (strcmp(typed, ChooserPath) != 0) {
+        char saved[PATH_BUFFER];
+        RememberCurrentDirectory(saved);
+        if (!MakeDriveCurrent(typed[0])) {
+            char root[sizeof "C:\\"];
+            FormatText(root, sizeof root, "%c:\\", typed[0]);
+            ReportChooserError(root, "The drive you typed in does NOT exist!", MB_OK);
+            return 0;
+        }
+        if (!SetCurrentDirectoryA(typed))
+            return OfferToCreate(typed);
+        ReturnToDirectory(saved);
+    }
+    if (ReportChooserError(typed, "Change the install directory to:", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return 0;
+    CopyText(ChooserPath, sizeof ChooserPath, typed);
+    return 1;
+}
+
+static BOOL OnInitChooser(HWND dialog)
+{
+    ChooserWindow = dialog;
+    CentreChooser();
+    NavigateChooser(ChooserPath, 1);
+    SendMessageA(dialog, WM_USER + 1, 0xFACE, 0);
+    return TRUE;
+}
+
+static BOOL OnChooserCommand(HWND dialog, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        if (!AcceptTypedPath())
+            return TRUE;
+        ChooserCancelled = 0;
+        EndDialog(dialog, 1);
+        return TRUE;
+    case IDCANCEL:
+        ChooserCancelled = 1;
+        EndDialog(dialog, 0);
+        return TRUE;
+    case IDC_DIR_LIST:
+        if (HIWORD(wParam) == LBN_DBLCLK)
+            OpenSelectedEntry();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    if (wParam == 0xFACE && GetFocus() == GetDlgItem(dialog, IDC_DIR_LIST))
+        OpenSelectedEntry();
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitChooser(dialog);
+    case WM_COMMAND:
+        return OnChooserCommand(dialog, wParam);
+    default:
+        return FALSE;
+    }
+}
+
+int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result)
+{
+    char saved[PATH_BUFFER];
+    RememberCurrentDirectory(saved);
+    CopyText(ChooserPath, sizeof ChooserPath, startDirectory);
+    SetCurrentDirectoryA(ChooserPath);
+    // A dialog that never opened is a cancel, never the path of an earlier run.
+    ChooserCancelled = 1;
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CHANGE_DIR), NULL, ChooserDialogProc, 0) == -1)
+        ReportChooserError("Could not create Main Dialog box", "GetPath Error", MB_OK);
+    ChooserWindow = NULL;  // no later box may be owned by the closed dialog
+    ReturnToDirectory(saved);
+    if (ChooserCancelled)
+        return 0;
+    CopyText(result, PATH_BUFFER, ChooserPath);
+    return 1;
+}
+
+int ConfirmInstallDirectory(void)
+{
+    if (AnyGameInstalled())
+        return 1;
+    int answer = ReportError(LauncherState.InstalledTo, "Do you wish to install to:", MB_YESNOCANCEL | MB_ICONQUESTION,
+                             MainDialog);
+    if (answer == IDYES)
+        return 1;
+    if (answer != IDNO)
+        return 0;
+    char chosen[PATH_BUFFER];
+    HideMainDialog();
+    int accepted = ChooseDirectory(ModuleInstance, "C:\\", chosen);
+    ShowMainDialog();
+    if (!accepted)
+        return 0;
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, chosen);
     return 1;
 }

@@ -40,6 +40,9 @@ extern char StartDirectory[PATH_BUFFER];
 extern int FirstRun;
 extern int Game3ExtrasLevel;
 extern HWND ChooserWindow;
+extern char ChooserPath[PATH_BUFFER];
+extern char ShownPath[PATH_BUFFER];
+extern int ChooserCancelled;
 
 // Asking Windows to restart goes through this one routine; tests replace it.
 extern void (*RestartWindows)(void);
@@ -156,6 +159,22 @@ void StepProgress(void);
 int CopyFiles(const char *source, const char *destination, const char *statusText);
 void DeleteFiles(char *directory, const char *statusText);
 int MakeDirectoryChain(char *path);
+
+int InstallGame1(void);
+int InstallGame2(void);
+int InstallGame3(void);
+int CheckDiskSpace(char drive, int requiredMegabytes);
+
+int AskAdditionalInstall(void);
+INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The longest install directory the launcher accepts: every path built
+// from it (a game's "gamedat\" directory and a file name of up to 255
+// characters) must fit a path buffer.
+enum { MAX_INSTALL_DIRECTORY = PATH_BUFFER - sizeof "sw1\\gamedat\\" - 255 };
+int ConfirmInstallDirectory(void);
+int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result);
+INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---------------------------------------------------------------------------
 // Game launching and extras (Extras.cpp)

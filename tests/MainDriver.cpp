@@ -1,0 +1,59 @@
+#include "MainDriver.h"
+
+#include <map>
+
+#include "Launcher.h"
+
+const char MainCaption[] = "Starwarden: The Draxmoor Saga";
+
+namespace {
+
+const UINT_PTR QuitTimer = 0x5157;
+std::map<int, std::string> TextsAtQuit;
+
+void RecordTexts(HWND dialog)
+{
+    TextsAtQuit.clear();
+    for (int id : {IDC_GAME1, IDC_GAME2, IDC_GAME3})
+        TextsAtQuit[id] = ReadItemText(dialog, id);
+}
+
+// Timers only come when nothing else is queued, and a box or dialog owned
+// by the main dialog disables it, a child run or the chooser hides it: so
+// the quit comes only when the whole chain behind the button has ended.
+void CALLBACK QuitWhenIdle(HWND dialog, UINT, UINT_PTR, DWORD)
+{
+    if (!IsWindowEnabled(dialog) || !IsWindowVisible(dialog))
+        return;
+    KillTimer(dialog, QuitTimer);
+    RecordTexts(dialog);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+}  // namespace
+
+void PressOnMainDialog(ScriptedUi &ui, int button, std::function<void(HWND)> before)
+{
+    ui.ExpectDialog(MainCaption, [button, before](HWND dialog) {
+        if (before)
+            before(dialog);
+        HWND control = GetDlgItem(dialog, button);
+        if ((GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+            PostMessageA(control, BM_CLICK, 0, 0);
+        else
+            PostMessageA(dialog, WM_COMMAND, button, 0);
+        SetTimer(dialog, QuitTimer, 150, QuitWhenIdle);
+    }, 0);
+}
+
+INT_PTR RunMainDialog()
+{
+    TextsAtQuit.clear();
+    return DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+}
+
+std::string TextAtQuit(int id)
+{
+    auto found = TextsAtQuit.find(id);
+    return found == TextsAtQuit.end() ? std::string("(main dialog not quit by the driver)") : found->second;
+}

@@ -1,0 +1,579 @@
+// Installing through the real main dialog: the install-directory question
+// and chooser, game 3's additional files, the free-space check and the
+// copies themselves, checked file by file against the disc.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <functional>
+#include <string.h>
+
+#include "MainDriver.h"
+#include "TestEnv.h"
+#include "UiDriver.h"
+
+namespace {
+
+const char DefaultDir[] = "C:\\Program Files\\Draxmoor Saga\\";
+const char AskCaption[] = "Do you wish to install to:";
+const char ChooserCaption[] = "Change the Install Directory";
+const char CreateCaption[] = "The path you typed in does NOT exist.  Create it?";
+const char ConfirmCaption[] = "Change the install directory to:";
+const char SpaceCaption[] = "Not enough disk space for installation";
+const char TypedErrorCaption[] = "Change Install Directory Error:";
+
+std::vector<std::string> ListFiles(const std::string &directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every listed file of `from` is in `to` with the same bytes and writable,
+// and `to` holds nothing else but `extra`.
+void ExpectCopiedFiles(const std::string &from, const std::string &to, std::vector<std::string> extra = {})
+{
+    SCOPED_TRACE(from + " -> " + to);
+    std::vector<std::string> expected = ListFiles(from);
+    ASSERT_FALSE(expected.empty());
+    expected.insert(expected.end(), extra.begin(), extra.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, ListFiles(to));
+    for (const std::string &name : ListFiles(from)) {
+        EXPECT_TRUE(ReadFileBytes(from + name) == ReadFileBytes(to + name)) << name << " differs";
+        EXPECT_FALSE(GetFileAttributesA((to + name).c_str()) & FILE_ATTRIBUTE_READONLY) << name;
+    }
+}
+
+DWORD RecordNumber(const char *name)
+{
+    RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, name);
+    return value.present && value.bytes.size() == 4 ? *(const DWORD *)value.bytes.data() : 0xFFFFFFFF;
+}
+
+std::string RecordText(const char *name)
+{
+    RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, name);
+    return value.present ? std::string((const char *)value.bytes.data()) : std::string("(absent)");
+}
+
+void ClickRadio(HWND dialog, int id)
+{
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean()
+    {
+        ResetTestState();
+        RemoveTree(DefaultDir);
+        EmptySmallDisk();
+    }
+};
+
+TEST_F(Install, Game1WithYesCopiesBothDirectoriesAndRecordsTheGame)
+{
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_GAME1);
+    ui.ExpectBox(AskCaption, DefaultDir, IDYES).WithStyle(MB_YESNOCANCEL);
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    std::string game = std::string(DefaultDir) + "sw1\\";
+    ExpectCopiedFiles("D:\\sw1\\", game);
+    ExpectCopiedFiles("D:\\sw1\\gamedat\\", game + "gamedat\\");
+    EXPECT_FALSE(PathExists(game + ".cdinfo"));
+    EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
+    EXPECT_EQ(1u, RecordNumber("Starwarden 1 Installed"));
+    EXPECT_EQ(0u, RecordNumber("Starwarden 2 Installed"));
+    EXPECT_EQ(DefaultDir, RecordText("Installed To:"));
+}
+
+TEST_F(Install, NoThenATypedLowerCasePathIsCreatedAndUsedWithoutFurtherQuestion)
+{
+    const std::string target = TestRoot() + "new place\\games\\";
+    bool mainHidden = false;
+    std::string firstShown;
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_GAME2);
+    ui.ExpectBox(AskCaption, DefaultDir, IDNO)
+      .ExpectDialog(ChooserCaption, [&](HWND dialog) {
+          mainHidden = !IsWindowVisible(MainDialog);
+          firstShown = ReadItemText(dialog, IDC_DIR_EDIT);
+          SetEditText(dialog, IDC_DIR_EDIT, "c:\\dsaga-tests\\new place\\games");
+      }, IDOK)
+      .ExpectBox(CreateCaption, target, IDYES).WithStyle(MB_YESNO);
+    RunMainDialog();
+    ui.Verify();
+    EXPECT_TRUE(mainHidden);
+    EXPECT_EQ("C:\\", firstShown);
+    ExpectCopiedFiles("D:\\sw2\\", target + "sw2\\");
+    ExpectCopiedFiles("D:\\sw2\\gamedat\\", target + "sw2\\gamedat\\");
+    EXPECT_EQ(target, RecordText("Installed To:"));
+    EXPECT_EQ("Play Starwarden 2", TextAtQuit(IDC_GAME2));
+}
+
+TEST_F(Install, ChooserWalksTheListIntoAnExistingDirectoryAndConfirmsIt)
+{
+    const std::string target = TestRoot() + "existing\\";
+    CreateDirectoryA(target.c_str(), NULL);
+    std::vector<std::string> shown;
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_GAME3);
+    ui.ExpectBox(AskCaption, DefaultDir, IDNO)
+      .ExpectDialog(ChooserCaption, [&](HWND dialog) {
+          for (const char *entry : {"[dsaga-tests]", "[existing]", "[..]", "[existing]"}) {
+              EXPECT_TRUE(DoubleClickListText(dialog, IDC_DIR_LIST, entry)) << entry;
+              shown.push_back(ReadItemText(dialog, IDC_DIR_EDIT));
+          }
+          EXPECT_TRUE(SelectListText(dialog, IDC_DIR_LIST, "[-c-]"));  // drives are listed too
+      }, IDOK)
+      .ExpectBox(ConfirmCaption, target, IDYES).WithStyle(MB_YESNO)
+      .ExpectDialog("Starwarden 3 Additional Installation", [](HWND) {}, IDOK);
+    RunMainDialog();
+    ui.Verify();
+    EXPECT_EQ((std::vector<std::string>{"C:\\dsaga-tests\\", target, "C:\\dsaga-tests\\", target}), shown);
+    ExpectCopiedFiles("D:\\sw3Inst\\", target + "sw3\\");
+    EXPECT_EQ(target, RecordText("Installed To:"));
+    EXPECT_EQ(0, Game3ExtrasLevel);
+}
+
+TEST_F(Install, Game3CopiesTheAdditionalFilesOfEachLevel)
+{
+    struct Case { int radio; int level; std::vector<std::string> extra; };
+    const Case cases[] = {
+        {IDC_ADD_NONE, 0, {}},
+        {IDC_ADD_BETTER, 1, {"objects.tre"}},
+        {IDC_ADD_BEST, 2, {"gameflow.tre", "missions.tre", "objects.tre"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.level);
+        Clean();
+        bool noneSelectedAtOpen = false;
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_GAME3);
+        ui.ExpectBox(AskCaption, DefaultDir, IDYES)
+          .ExpectDialog("Starwarden 3 Additional Installation", [&](HWND dialog) {
+              noneSelectedAtOpen = IsDlgButtonChecked(dialog, IDC_ADD_NONE) == BST_CHECKED;
+              ClickRadio(dialog, c.radio);
+          }, IDOK);
+        RunMainDialog();
+        ui.Verify();
+        EXPECT_TRUE(noneSelectedAtOpen);
+        EXPECT_EQ(c.level, Game3ExtrasLevel);
+        std::string game = std::string(DefaultDir) + "sw3\\";
+        ExpectCopiedFiles("D:\\sw3Inst\\", game, c.extra);
+        for (const std::string &name : c.extra)
+            EXPECT_TRUE(ReadFileBytes("D:\\" + name) == ReadFileBytes(game + name)) << name;
+        EXPECT_EQ("Play Starwarden 3", TextAtQuit(IDC_GAME3));
+    }
+}
+
+TEST_F(Install, CancelAtAnyQuestionInstallsNothing)
+{
+    struct Case {
+        const char *name;
+        int button;
+        std::function<void(ScriptedUi &)> script;
+    };
+    const Case cases[] = {
+        {"cancel at the question", IDC_GAME1,
+         [](ScriptedUi &ui) { ui.ExpectBox(AskCaption, DefaultDir, IDCANCEL); }},
+        {"cancel in the chooser", IDC_GAME2,
+         [](ScriptedUi &ui) {
+             ui.ExpectBox(AskCaption, DefaultDir, IDNO).ExpectDialog(ChooserCaption, [](HWND) {}, IDCANCEL);
+         }},
+        {"close box of the chooser", IDC_GAME1,
+         [](ScriptedUi &ui) {
+             ui.ExpectBox(AskCaption, DefaultDir, IDNO).ExpectDialog(ChooserCaption, [](HWND dialog) {
+                 PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+             }, 0);
+         }},
+        {"cancel of the additional files after a new directory", IDC_GAME3,
+         [](ScriptedUi &ui) {
+             ui.ExpectBox(AskCaption, DefaultDir, IDNO)
+               .ExpectDialog(ChooserCaption, [](HWND dialog) {
+                   SetEditText(dialog, IDC_DIR_EDIT, "C:\\dsaga-tests\\fresh\\");
+               }, IDOK)
+               .ExpectBox(CreateCaption, "C:\\dsaga-tests\\fresh\\", IDYES)
+               .ExpectDialog("Starwarden 3 Additional Installation", [](HWND) {}, IDCANCEL);
+         }},
+        {"cancel at the disc prompt", IDC_GAME1,
+         [](ScriptedUi &ui) {
+             ui.ExpectBox(AskCaption, DefaultDir, IDYES)
+               .ExpectBox("Install Starwarden 1", "Please place The Draxmoor Saga CD-ROM disc 1 into drive: 'D'",
+                          IDCANCEL)
+               .ExpectBox("Install Starwarden 1", "Operation Aborted", IDOK);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        if (std::string(c.name) == "cancel at the disc prompt")
+            InsertDisc('D', 4);  // the launcher starts from any disc, a game installs from disc 1
+        ScriptedUi ui;
+        PressOnMainDialog(ui, c.button);
+        c.script(ui);
+        RunMainDialog();
+        ui.Verify();
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
+        EXPECT_FALSE(PathExists(DefaultDir));
+        EXPECT_FALSE(PathExists(TestRoot() + "fresh"));
+        EXPECT_EQ("Install Starwarden 1", TextAtQuit(IDC_GAME1));
+        EXPECT_EQ("Install Starwarden 2", TextAtQuit(IDC_GAME2));
+        EXPECT_EQ("Install Starwarden 3", TextAtQuit(IDC_GAME3));
+    }
+}
+
+TEST_F(Install, ACopyThatFailsInGamedatLeavesTheGameUninstalledAndASecondInstallReplacesEverything)
+{
+    const std::string game = std::string(DefaultDir) + "sw1\\";
+    const char locked[] = "D:\\sw1\\gamedat\\hiscore.dat";
+    HANDLE lock = CreateFileA(locked, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    {
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_GAME1);
+        ui.ExpectBox(AskCaption, DefaultDir, IDYES)
+          .ExpectBox("copyFiles",
+                     std::string("Could not copy file '") + locked + "' to '" + game + "gamedat\\hiscore.dat'", IDOK)
+          .ExpectBox("File not found to _chmod", game + "gamedat\\hiscore.dat", IDOK);
+        RunMainDialog();
+        ui.Verify();
+    }
+    CloseHandle(lock);
+    EXPECT_EQ("Install Starwarden 1", TextAtQuit(IDC_GAME1));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
+    ExpectCopiedFiles("D:\\sw1\\", game);  // the main directory was done before the failure
+
+    // Leftovers of the first try, one of them spoilt, are all replaced.
+    std::string spoilt = game + ListFiles(game)[0];
+    WriteFileBytes(spoilt, "spoilt");
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_GAME1);
+    ui.ExpectBox(AskCaption, DefaultDir, IDYES);
+    RunMainDialog();
+    ui.Verify();
+    ExpectCopiedFiles("D:\\sw1\\", game);
+    ExpectCopiedFiles("D:\\sw1\\gamedat\\", game + "gamedat\\");
+    EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
+}
+
+// ---------------------------------------------------------------------------
+// Free space
+
+std::string SpaceMessage(char drive, double freeMegabytes, int required)
+{
+    char text[512];
+    snprintf(text, sizeof text,
+             "Drive %c: only has %3.1f MB of available hard drive space.\nThe game you are trying to install "
+             "requires %d MB of hard drive space.\nPlease free up the required disk space and try again.",
+             drive, freeMegabytes, required);
+    return text;
+}
+
+class FreeSpace : public Install {
+protected:
+    void SetUp() override
+    {
+        Install::SetUp();
+        CreatePanelForTest();
+    }
+    void TearDown() override
+    {
+        DestroyPanelForTest();
+        Install::TearDown();
+    }
+};
+
+TEST_F(FreeSpace, ExactlyTheRequiredMegabytesPassAndATenthLessFails)
+{
+    if (!HaveSmallDisk())
+        GTEST_SKIP() << "no small disk T: (the runner mounts one only as root)";
+    ScriptedUi ui;
+    LeaveFreeOnSmallDisk(13ull * 1048576);
+    EXPECT_EQ(13ull * 1048576, SmallDiskFreeBytes());
+    EXPECT_EQ(1, CheckDiskSpace('T', 13));
+    LeaveFreeOnSmallDisk(12ull * 1048576 + 943718);  // 12.9 MB
+    ui.ExpectBox(SpaceCaption, SpaceMessage('T', 12.9, 13), IDOK).WithStyle(MB_OK);
+    EXPECT_EQ(0, CheckDiskSpace('T', 13));
+    ui.Verify();
+}
+
+TEST_F(FreeSpace, MoreThanFourGigabytesFreeIsNotCutDown)
+{
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &available, &total, &free));
+    if (available.QuadPart < 4300ull * 1048576)
+        GTEST_SKIP() << "drive C: has less than 4300 MB free";
+    ScriptedUi ui;
+    // Taken modulo 4 GiB the free space would be below 4096 MB.
+    EXPECT_EQ(1, CheckDiskSpace('C', 4200));
+    ui.Verify();
+}
+
+TEST_F(FreeSpace, ADriveThatCannotReportItsSpaceIsRefusedWithAMessage)
+{
+    std::string text;
+    ScriptedUi ui;
+    ui.ExpectDialog(SpaceCaption, [&](HWND box) { text = ReadItemText(box, 0xFFFF); }, IDOK);
+    EXPECT_EQ(0, CheckDiskSpace('Q', 2));
+    ui.Verify();
+    EXPECT_EQ(0u, text.find("The available hard drive space of drive Q: cannot be determined")) << text;
+}
+
+TEST_F(FreeSpace, EachGameAndLevelAsksForItsOwnSize)
+{
+    if (!HaveSmallDisk())
+        GTEST_SKIP() << "no small disk T: (the runner mounts one only as root)";
+    struct Case { int button; int radio; int required; };
+    const Case cases[] = {{IDC_GAME1, 0, 13}, {IDC_GAME2, 0, 26}, {IDC_GAME3, IDC_ADD_NONE, 2},
+                          {IDC_GAME3, IDC_ADD_BETTER, 11}, {IDC_GAME3, IDC_ADD_BEST, 43}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.required);
+        Clean();
+        LeaveFreeOnSmallDisk(1048576 + 12 * 4096);
+        CreateDirectoryA("T:\\games", NULL);
+        double free = (double)SmallDiskFreeBytes() / 1048576.0;
+        ScriptedUi ui;
+        PressOnMainDialog(ui, c.button);
+        ui.ExpectBox(AskCaption, DefaultDir, IDNO)
+          .ExpectDialog(ChooserCaption, [](HWND dialog) { SetEditText(dialog, IDC_DIR_EDIT, "t:\\games"); }, IDOK)
+          .ExpectBox(ConfirmCaption, "T:\\games\\", IDYES);
+        if (c.radio != 0)
+            ui.ExpectDialog("Starwarden 3 Additional Installation", [&](HWND d) { ClickRadio(d, c.radio); }, IDOK);
+        ui.ExpectBox(SpaceCaption, SpaceMessage('T', free, c.required), IDOK);
+        RunMainDialog();
+        ui.Verify();
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
+    }
+}
+
+TEST_F(FreeSpace, Game3FitsADiskWithExactlyItsTwoMegabytes)
+{
+    if (!HaveSmallDisk())
+        GTEST_SKIP() << "no small disk T: (the runner mounts one only as root)";
+    DestroyPanelForTest();
+    LeaveFreeOnSmallDisk(2ull * 1048576);
+    CreateDirectoryA("T:\\games", NULL);
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_GAME3);
+    ui.ExpectBox(AskCaption, DefaultDir, IDNO)
+      .ExpectDialog(ChooserCaption, [](HWND dialog) { SetEditText(dialog, IDC_DIR_EDIT, "T:\\games\\"); }, IDOK)
+      .ExpectBox(ConfirmCaption, "T:\\games\\", IDYES)
+      .ExpectDialog("Starwarden 3 Additional Installation", [](HWND) {}, IDOK);
+    RunMainDialog();
+    ui.Verify();
+    ExpectCopiedFiles("D:\\sw3Inst\\", "T:\\games\\sw3\\");
+    EXPECT_EQ("Play Starwarden 3", TextAtQuit(IDC_GAME3));
+}
+
+// ---------------------------------------------------------------------------
+// The chooser and the additional-files dialog on their own
+
+class Chooser : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        GetCurrentDirectoryA(sizeof before, before);
+        SetCurrentDirectoryA(TestRoot().c_str());
+        memset(result, 'x', sizeof result);
+    }
+    void TearDown() override { SetCurrentDirectoryA(before); }
+
+    int Choose() { return ChooseDirectory(GetModuleHandleA(NULL), "C:\\", result); }
+
+    struct Box { std::string caption, text; int answer; };
+    // Types `typed`, presses OK and answers the boxes that follow; the last
+    // answer has Cancel queued behind it, so a 1 from the chooser means the
+    // path was accepted in spite of the boxes.
+    int TypeAndAnswer(const std::string &typed, const std::vector<Box> &boxes)
+    {
+        ScriptedUi ui;
+        ui.ExpectDialog(ChooserCaption, [&](HWND d) { SetEditText(d, IDC_DIR_EDIT, typed.c_str()); }, IDOK);
+        for (size_t i = 0; i < boxes.size(); i++) {
+            bool last = i + 1 == boxes.size();
+            const Box &box = boxes[i];
+            ui.ExpectDialog(box.caption, [box, last](HWND window) {
+                EXPECT_EQ(box.text, ReadItemText(window, 0xFFFF));
+                HWND owner = GetWindow(window, GW_OWNER);
+                EXPECT_EQ(ChooserWindow, owner);
+                if (last)
+                    PostMessageA(owner, WM_COMMAND, IDCANCEL, 0);
+            }, box.answer);
+        }
+        int chosen = Choose();
+        ui.Verify();
+        return chosen;
+    }
+
+    bool ResultUntouched() const { return result[0] == 'x' && result[PATH_BUFFER - 1] == 'x'; }
+    std::string CurrentDirectory() const
+    {
+        char current[MAX_PATH];
+        GetCurrentDirectoryA(sizeof current, current);
+        return current;
+    }
+
+    char before[MAX_PATH];
+    char result[PATH_BUFFER];
+};
+
+TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
+{
+    WriteFileBytes(TestRoot() + "plain.txt", "a file, not a directory");
+    const std::string tooLongMessage = "The install directory may be at most " +
+                                       std::to_string((int)MAX_INSTALL_DIRECTORY) +
+                                       " characters long.\nPlease choose a shorter path.";
+    // With its backslash one character more than allowed; and one far beyond the edit buffer.
+    const std::string tooLong = "C:\\" + std::string(MAX_INSTALL_DIRECTORY - 3, 'l');
+    const std::string farTooLong = "C:\\" + std::string(1500, 'l');
+    const std::string longest = "C:\\" + std::string(MAX_INSTALL_DIRECTORY - 4, 'l');
+    struct Case { std::string typed; std::vector<Box> boxes; };
+    const Case cases[] = {
+        {"", {{TypedErrorCaption, "Could not open directory", IDOK}}},
+        {"games",
+         {{TypedErrorCaption,
+           "Games\\\nis not a full path.\nPlease type the whole path, beginning with the drive letter, for example "
+           "C:\\Games\\Draxmoor Saga",
+           IDOK}}},
+        {"q:\\x", {{"The drive you typed in does NOT exist!", "Q:\\", IDOK}}},
+        {"c:\\dsaga-tests\\plain.txt\\sub",
+         {{CreateCaption, "C:\\dsaga-tests\\plain.txt\\sub\\", IDYES},
+          {"Could not create the directory:", "C:\\dsaga-tests\\plain.txt\\sub\\", IDOK}}},
+        {"c:\\dsaga-tests\\not yet", {{CreateCaption, "C:\\dsaga-tests\\not yet\\", IDNO}}},
+        {"c:\\dsaga-tests", {{ConfirmCaption, "C:\\dsaga-tests\\", IDNO}}},
+        {tooLong, {{TypedErrorCaption, tooLongMessage, IDOK}}},
+        {farTooLong, {{TypedErrorCaption, tooLongMessage, IDOK}}},
+        {longest, {{CreateCaption, longest + "\\", IDNO}}},  // long, but short enough
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed.substr(0, 40));
+        EXPECT_EQ(0, TypeAndAnswer(c.typed, c.boxes));
+        EXPECT_TRUE(ResultUntouched());
+    }
+    EXPECT_FALSE(PathExists(TestRoot() + "not yet"));
+    EXPECT_EQ("C:\\dsaga-tests", CurrentDirectory());
+}
+
+TEST_F(Chooser, AnExistingPathIsConfirmedAndHandedBackWithItsBackslash)
+{
+    CreateDirectoryA((TestRoot() + "Games").c_str(), NULL);
+    ScriptedUi ui;
+    ui.ExpectDialog(ChooserCaption, [](HWND d) { SetEditText(d, IDC_DIR_EDIT, "c:\\dsaga-tests\\Games"); }, IDOK)
+      .ExpectBox(ConfirmCaption, "C:\\dsaga-tests\\Games\\", IDYES).WithStyle(MB_YESNO);
+    EXPECT_EQ(1, Choose());
+    ui.Verify();
+    EXPECT_STREQ("C:\\dsaga-tests\\Games\\", result);
+    EXPECT_EQ("C:\\dsaga-tests", CurrentDirectory());  // listing moved it; it is back
+}
+
+TEST_F(Chooser, CancelEscapeAndTheCloseBoxHandNothingBack)
+{
+    const std::function<void(HWND)> ways[] = {
+        [](HWND d) { PostMessageA(d, WM_COMMAND, IDCANCEL, 0); },
+        [](HWND d) { PostMessageA(GetDlgItem(d, IDC_DIR_EDIT), WM_KEYDOWN, VK_ESCAPE, 0); },
+        [](HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    for (const auto &way : ways) {
+        ScriptedUi ui;
+        ui.ExpectDialog(ChooserCaption, [&](HWND d) {
+            EXPECT_TRUE(DoubleClickListText(d, IDC_DIR_LIST, "[dsaga-tests]"));
+            way(d);
+        }, 0);
+        EXPECT_EQ(0, Choose());
+        ui.Verify();
+        EXPECT_TRUE(ResultUntouched());
+        EXPECT_EQ("C:\\dsaga-tests", CurrentDirectory());
+    }
+}
+
+TEST_F(Chooser, ADialogThatCannotBeCreatedIsACancelEvenAfterAnAcceptedRun)
+{
+    {
+        ScriptedUi ui;
+        ui.ExpectDialog(ChooserCaption, [](HWND) {}, IDOK).ExpectBox(ConfirmCaption, "C:\\", IDYES);
+        ASSERT_EQ(1, Choose());
+        ui.Verify();
+    }
+    memset(result, 'x', sizeof result);
+    ScriptedUi ui;
+    ui.ExpectBox("GetPath Error", "Could not create Main Dialog box", IDOK).WithStyle(MB_OK);
+    // A module without the template.
+    EXPECT_EQ(0, ChooseDirectory(GetModuleHandleA("kernel32.dll"), "C:\\", result));
+    ui.Verify();
+    EXPECT_TRUE(ResultUntouched());
+}
+
+TEST_F(Chooser, ADriveEntryListsThatDrive)
+{
+    std::string shown;
+    ScriptedUi ui;
+    ui.ExpectDialog(ChooserCaption, [&](HWND d) {
+        EXPECT_TRUE(DoubleClickListText(d, IDC_DIR_LIST, "[-d-]"));
+        shown = ReadItemText(d, IDC_DIR_EDIT);
+        EXPECT_TRUE(SelectListText(d, IDC_DIR_LIST, "[sw1]"));  // disc 1's directories
+    }, IDCANCEL);
+    EXPECT_EQ(0, Choose());
+    ui.Verify();
+    EXPECT_EQ("d:\\", shown);
+}
+
+class Additional : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+    }
+    void TearDown() override { DestroyPanelForTest(); }
+};
+
+TEST_F(Additional, EachAnswerGivesItsLevelAndTheDialogAlwaysOpensOnNone)
+{
+    struct Case { int radio; int button; int level; };
+    const Case cases[] = {{0, IDOK, 0}, {IDC_ADD_BETTER, IDOK, 1}, {IDC_ADD_BEST, IDOK, 2},
+                          {IDC_ADD_BEST, IDCANCEL, -1}, {IDC_ADD_NONE, IDOK, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.level);
+        bool noneAtOpen = false;
+        HWND owner = NULL;
+        ScriptedUi ui;
+        ui.ExpectDialog("Starwarden 3 Additional Installation", [&](HWND d) {
+            noneAtOpen = IsDlgButtonChecked(d, IDC_ADD_NONE) == BST_CHECKED;
+            owner = GetWindow(d, GW_OWNER);
+            if (c.radio != 0)
+                ClickRadio(d, c.radio);
+        }, c.button);
+        EXPECT_EQ(c.level, AskAdditionalInstall());
+        ui.Verify();
+        EXPECT_EQ(c.level, Game3ExtrasLevel);
+        EXPECT_TRUE(noneAtOpen);
+        EXPECT_EQ(MainDialog, owner);
+    }
+}
+
+TEST_F(Additional, EscapeCancels)
+{
+    ScriptedUi ui;
+    ui.ExpectDialog("Starwarden 3 Additional Installation", [](HWND d) {
+        PostMessageA(GetDlgItem(d, IDC_ADD_NONE), WM_KEYDOWN, VK_ESCAPE, 0);
+    }, 0);
+    EXPECT_EQ(-1, AskAdditionalInstall());
+    ui.Verify();
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+// Playing installed games from the real main dialog, game 3's disc
+// question, and the invulnerable mode's configuration files.
+#include <gtest/gtest.h>
+
+#include "MainDriver.h"
+#include "TestEnv.h"
+#include "UiDriver.h"
+
+namespace {
+
+const char Saga[] = "C:\\dsaga-tests\\saga\\";
+const char Log[] = "C:\\dsaga-tests\\children.log";
+const char CheaterText[] = "By choosing Invulnerable, your savegames will labelled as CHEATER.";
+const std::string Invulnerable("Zorvan -k -b\0", 13);
+
+class Play : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        // The compilation's programs only record their run while this is set.
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        CreateDirectoryA(Saga, NULL);
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", NULL);
+        DestroyPanelForTest();
+        DeleteLauncherKey();
+        InsertDisc('D', 1);
+    }
+
+    // The game's own program from disc 1 in its directory under Saga.
+    static void PutGame(const char *directory, const char *cdPath, const char *program)
+    {
+        std::string dir = std::string(Saga) + directory;
+        CreateDirectoryA(dir.c_str(), NULL);
+        ASSERT_TRUE(CopyFileA(cdPath, (dir + "\\" + program).c_str(), FALSE)) << cdPath;
+    }
+    static void InstallGames(bool game1, bool game2, bool game3, DWORD cheater = 0)
+    {
+        if (game1)
+            PutGame("sw1", "D:\\sw1\\sw1.exe", "sw1.exe");
+        if (game2)
+            PutGame("sw2", "D:\\sw2\\sw2.exe", "sw2.exe");
+        if (game3)
+            PutGame("sw3", "D:\\sw3Inst\\sw3w.exe", "sw3w.exe");
+        WriteRecord(Saga, "D", game1, game2, game3, cheater);
+    }
+    static std::string Config(const char *file) { return ReadFileBytes(std::string(Saga) + file); }
+    static DWORD SavedCheater()
+    {
+        RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Cheater");
+        return value.present && value.bytes.size() == 4 ? *(const DWORD *)value.bytes.data() : 0xFFFFFFFF;
+    }
+};
+
+TEST_F(Play, EachGameRunsFromItsOwnDirectoryWithAnEmptyCommandLine)
+{
+    InstallGames(true, true, false);
+    for (int button : {IDC_GAME1, IDC_GAME2}) {
+        ScriptedUi ui;
+        PressOnMainDialog(ui, button);
+        EXPECT_EQ(0, RunMainDialog());
+        ui.Verify();
+    }
+    std::vector<std::string> lines = ReadLineList(Log);
+    ASSERT_EQ(2u, lines.size());
+    // Wine hands a child started with an empty command line its quoted program path.
+    for (int game = 1; game <= 2; game++) {
+        std::string name = "sw" + std::to_string(game);
+        std::string directory = std::string(Saga) + name;
+        std::string line = lines[game - 1];
+        EXPECT_TRUE(line == name + "|" + directory + "||cfg=none" ||
+                    line == name + "|" + directory + "|\"" + directory + "\\" + name + ".exe\"|cfg=none")
+            << line;
+    }
+    EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
+}
+
+TEST_F(Play, Game3AsksForDisc2OrAnyPlayDiscByItsIndexFile)
+{
+    InstallGames(false, false, true);
+    const char disc2[] = "Please place The Draxmoor Saga CD-ROM disc 2 into drive: 'D'";
+    const char disc2to5[] = "Please place The Draxmoor Saga CD-ROM disc 2, 3, 4 or 5 into drive: 'D'";
+    struct Case {
+        const char *name;
+        bool index;
+        int disc;
+        const char *prompt;   // null: no prompt
+        int insert;           // disc put in while the prompt shows; 0: Cancel
+        bool runs;
+    };
+    const Case cases[] = {
+        {"index, disc 4", true, 4, nullptr, 0, true},
+        {"no index, disc 2", false, 2, nullptr, 0, true},
+        {"no index, disc 4", false, 4, disc2, 0, false},
+        {"index, disc 1, disc 5 put in", true, 1, disc2to5, 5, true},
+        {"no index, disc 1, disc 2 put in", false, 1, disc2, 2, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string index = std::string(Saga) + "sw3\\SWS_NDX.SWS";
+        if (c.index)
+            WriteFileBytes(index, "index");
+        else
+            DeleteFileA(index.c_str());
+        DeleteFileA(Log);
+        InsertDisc('D', c.disc);
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_GAME3);
+        if (c.prompt != nullptr && c.insert != 0) {
+            int insert = c.insert;
+            ui.ExpectDialog("Play Starwarden 3", [insert](HWND) { InsertDisc('D', insert); }, IDOK);
+        } else if (c.prompt != nullptr) {
+            ui.ExpectBox("Play Starwarden 3", c.prompt, IDCANCEL)
+              .ExpectBox("Play Starwarden 3", "Operation Aborted", IDOK);
+        }
+        RunMainDialog();
+        ui.Verify();
+        std::vector<std::string> lines = ReadLineList(Log);
+        if (c.runs) {
+            ASSERT_EQ(1u, lines.size());
+            EXPECT_EQ(0u, lines[0].find("sw3w|" + std::string(Saga) + "sw3|")) << lines[0];
+        } else {
+            EXPECT_TRUE(lines.empty());
+        }
+    }
+}
+
+TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
+{
+    InstallGames(true, true, false);
+    {
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_INVULNERABLE);
+        ui.ExpectBox("Cheater!", CheaterText, IDOK).WithStyle(MB_OK);
+        RunMainDialog();
+        ui.Verify();
+    }
+    EXPECT_EQ(Invulnerable, Config("sw1\\starwdn.cfg"));
+    EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));
+    EXPECT_EQ(1u, SavedCheater());
+
+    // The game reads it from its working directory.
+    {
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_GAME1);
+        RunMainDialog();
+        ui.Verify();
+    }
+    std::vector<std::string> lines = ReadLineList(Log);
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("|cfg=5a6f7276616e202d6b202d6200")) << lines[0];
+
+    {
+        bool checkedAtStart = false;
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_INVULNERABLE, [&](HWND dialog) {
+            checkedAtStart = IsDlgButtonChecked(dialog, IDC_INVULNERABLE) == BST_CHECKED;
+        });
+        RunMainDialog();
+        ui.Verify();
+        EXPECT_TRUE(checkedAtStart);
+    }
+    EXPECT_TRUE(PathExists(std::string(Saga) + "sw1\\starwdn.cfg"));
+    EXPECT_EQ("", Config("sw1\\starwdn.cfg"));
+    EXPECT_EQ("", Config("sw2\\sw2.cfg"));
+    EXPECT_EQ(0u, SavedCheater());
+}
+
+TEST_F(Play, InvulnerableTouchesOnlyInstalledGames)
+{
+    InstallGames(false, true, true);
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_INVULNERABLE);
+    ui.ExpectBox("Cheater!", CheaterText, IDOK);
+    RunMainDialog();
+    ui.Verify();
+    EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));
+    EXPECT_FALSE(PathExists(std::string(Saga) + "sw1"));
+}
+
+TEST_F(Play, AGameDirectoryGoneIsReportedAndTheModeStillSaved)
+{
+    CreatePanelForTest();
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, Saga);
+    LauncherState.Game1Installed = 1;  // its directory was deleted behind the launcher's back
+    LauncherState.Game2Installed = 1;
+    CreateDirectoryA((std::string(Saga) + "sw2").c_str(), NULL);
+    ScriptedUi ui;
+    ui.ExpectBox("Cheater!", CheaterText, IDOK)
+      .ExpectBox("Cannot create file: (MC)", std::string(Saga) + "sw1\\starwdn.cfg 2", IDOK).WithStyle(MB_OK);
+    ToggleInvulnerable();
+    ui.Verify();
+    EXPECT_EQ(1, LauncherState.Cheater);
+    EXPECT_EQ(1u, SavedCheater());
+    EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));  // the other file is still written
+}
+
+}  // namespace
