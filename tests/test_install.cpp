@@ -577,3 +577,25 @@ TEST_F(Additional, EscapeCancels)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(InstallNextGame, OnceAGameIsInstalledTheDirectoryIsNotAskedAgain)
+{
+    ResetTestState();
+    const std::string saga = TestRoot() + "saga\\";
+    CreateDirectoryA(saga.c_str(), NULL);
+    CreateDirectoryA((saga + "sw1").c_str(), NULL);
+    ASSERT_TRUE(CopyFileA("D:\\sw1\\sw1.exe", (saga + "sw1\\sw1.exe").c_str(), FALSE));
+    WriteRecord(saga.c_str(), "D", 1, 0, 0, 0);
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_GAME2);
+    RunMainDialog();
+    ui.Verify();
+    ExpectCopiedFiles("D:\\sw2\\", saga + "sw2\\");
+    EXPECT_EQ("Play Starwarden 2", TextAtQuit(IDC_GAME2));
+    EXPECT_EQ(1u, RecordNumber("Starwarden 2 Installed"));
+    DeleteLauncherKey();
+}
+
+}  // namespace
