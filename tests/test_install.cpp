@@ -79,6 +79,8 @@ protected:
     static void Clean()
     {
         ResetTestState();
+        // The compilation's programs (the first-run steps start some) only record their run.
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", "C:\\dsaga-tests\\children.log");
         RemoveTree(DefaultDir);
         EmptySmallDisk();
     }
@@ -583,6 +585,7 @@ namespace {
 TEST(InstallNextGame, OnceAGameIsInstalledTheDirectoryIsNotAskedAgain)
 {
     ResetTestState();
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", "C:\\dsaga-tests\\children.log");
     const std::string saga = TestRoot() + "saga\\";
     CreateDirectoryA(saga.c_str(), NULL);
     CreateDirectoryA((saga + "sw1").c_str(), NULL);
