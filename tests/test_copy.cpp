@@ -168,6 +168,137 @@ TEST_F(CopyAndDelete, PathTooLongForItsBufferIsAFailedCopyNotAShortenedOne)
     ui.Verify();
 }
 
+// Polls IsHungAppWindow(MainDialog) from a second thread every 200 ms while
+// the test's thread is busy.
+class HungWatcher {
+public:
+    HungWatcher() : stop_(CreateEventA(NULL, TRUE, FALSE, NULL))
+    {
+        thread_ = CreateThread(NULL, 0, Watch, this, 0, NULL);
+    }
+    ~HungWatcher() { Stop(); CloseHandle(stop_); }
+    void Stop()
+    {
+        if (thread_ == NULL)
+            return;
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = NULL;
+    }
+    LONG checks = 0, hung = 0;
+
+private:
+    static DWORD WINAPI Watch(LPVOID self)
+    {
+        HungWatcher *watcher = (HungWatcher *)self;
+        HWND window = MainDialog;
+        while (WaitForSingleObject(watcher->stop_, 200) == WAIT_TIMEOUT) {
+            InterlockedIncrement(&watcher->checks);
+            if (IsHungAppWindow(window))
+                InterlockedIncrement(&watcher->hung);
+        }
+        return 0;
+    }
+    HANDLE stop_;
+    HANDLE thread_ = NULL;
+};
+
+void LookAtQueue()
+{
+    MSG message;
+    PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
+}
+
+TEST_F(CopyAndDelete, LongCopyNeverLetsTheDialogLookHung)
+{
+    // First show that the check can see a hung dialog here: a thread that
+    // does not look at its queue for six seconds is reported.
+    LookAtQueue();
+    {
+        HungWatcher watcher;
+        Sleep(6500);
+        watcher.Stop();
+        if (watcher.hung == 0)
+            GTEST_SKIP() << "this system never reports the dialog as hung";
+    }
+    LookAtQueue();
+    ASSERT_FALSE(IsHungAppWindow(MainDialog));
+
+    // Many small files: the copy itself takes seconds, with the status line
+    // and the bar painted after every file and no message dispatched.
+    const std::string source = root + "many\\", target = root + "copy\\";
+    CreateDirectoryA(source.c_str(), NULL);
+    CreateDirectoryA(target.c_str(), NULL);
+    const std::string content(2048, 'm');
+    for (int i = 0; i < 2500; i++)
+        WriteFileBytes(source + "f" + std::to_string(i) + ".dat", content);
+
+    ScriptedUi ui;
+    HungWatcher watcher;
+    DWORD start = GetTickCount();
+    int copies = 0;
+    // Copy again until well past the five seconds, without looking at the
+    // queue in between: all of it counts as one long stretch of work.
+    while (GetTickCount() - start < 8000) {
+        ASSERT_EQ(1, CopyFiles(source.c_str(), target.c_str(), "Installing"));
+        copies++;
+    }
+    watcher.Stop();
+    ui.Verify();
+    EXPECT_GE(watcher.checks, 35);
+    EXPECT_EQ(0, watcher.hung) << "over " << copies << " copies";
+    EXPECT_EQ(content, ReadFileBytes(target + "f2499.dat"));
+}
+
+TEST_F(CopyAndDelete, DiskThatFillsUpStopsTheCopyWithTheFileMessage)
+{
+    if (!HaveSmallDisk())
+        GTEST_SKIP() << "no small disk T: (the test runner mounts it only where it may mount a tmpfs)";
+    const std::string source = "D:\\sw2\\", target = "T:\\";
+    LeaveFreeOnSmallDisk(4 * 1024 * 1024);
+    std::vector<std::string> order = ListedFiles(source);
+    ULONGLONG total = 0;
+    for (const std::string &name : order) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        ASSERT_TRUE(GetFileAttributesExA((source + name).c_str(), GetFileExInfoStandard, &data));
+        total += data.nFileSizeLow;
+    }
+    ASSERT_GT(total, SmallDiskFreeBytes());
+
+    std::string message, secondLine;
+    {
+        ScriptedUi ui;
+        ui.ExpectDialog("copyFiles", [&](HWND box) {
+            message = ReadItemText(box, 0xFFFF);
+            secondLine = ReadItemText(MainDialog, IDC_STATUS_TEXT2);
+        }, IDOK);
+        EXPECT_EQ(0, CopyFiles(source.c_str(), target.c_str(), "Installing Starwarden 2"));
+        ui.Verify();
+    }
+    EXPECT_EQ("Could not copy file '" + source + secondLine + "' to '" + target + secondLine + "'", message);
+
+    // The loop stopped at the failing file: everything before it is there
+    // and complete, nothing after it was tried.
+    auto failed = std::find(order.begin(), order.end(), secondLine);
+    ASSERT_NE(order.end(), failed) << secondLine;
+    for (auto it = order.begin(); it != failed; ++it)
+        ASSERT_EQ(ReadFileBytes(source + *it), ReadFileBytes(target + *it)) << *it;
+    for (auto it = failed + 1; it != order.end(); ++it)
+        EXPECT_FALSE(PathExists(target + *it)) << *it;
+
+    // The launcher is still there and works: the area is hidden again, the
+    // panel answers, and a copy that fits succeeds.
+    EXPECT_TRUE(IsWindow(MainDialog));
+    EXPECT_FALSE(StatusAreaVisible());
+    DWORD_PTR answer;
+    EXPECT_TRUE(SendMessageTimeoutA(MainDialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer));
+    EmptySmallDisk();
+    ScriptedUi again;
+    EXPECT_EQ(1, CopyFiles("D:\\sw2\\gamedat\\", target.c_str(), "Installing Starwarden 2"));
+    again.Verify();
+}
+
 TEST_F(CopyAndDelete, DeleteRemovesFilesTheDirectoryAndTheEmptyParent)
 {
     std::string install = root + "saga\\", game = install + "sw1\\";

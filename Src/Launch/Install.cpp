@@ -28,9 +28,17 @@ static void RepaintMainDialog(void)
 // Looking at the queue (without taking anything from it) tells Windows the
 // program is alive, so a long copy is not replaced by a "Not Responding"
 // ghost that the user could close. Nothing is dispatched: no button can
-// start another operation in the middle of this one.
-static void KeepResponsive(void)
+// start another operation in the middle of this one. A look every tenth of
+// a second is far inside the five-second limit; looking after every file
+// and every chunk cost more than copying a small file.
+enum { LOOK_INTERVAL_MS = 100 };
+
+static void KeepResponsive(DWORD *lastLook)
 {
+    DWORD now = GetTickCount();
+    if (now - *lastLook < LOOK_INTERVAL_MS)
+        return;
+    *lastLook = now;
     MSG message;
     PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
 }
@@ -161,14 +169,14 @@ static void ReportListingError(const char *format, int error, const char *captio
 // Directory copy and delete
 
 static DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
-                                   HANDLE, HANDLE, LPVOID)
+                                   HANDLE, HANDLE, LPVOID lastLook)
 {
-    KeepResponsive();
+    KeepResponsive((DWORD *)lastLook);
     return PROGRESS_CONTINUE;
 }
 
 // Copies one file of the copying pass; returns 0 when it noticed a failure.
-static int CopyOneFile(const char *source, const char *destination, const char *name)
+static int CopyOneFile(const char *source, const char *destination, const char *name, DWORD *lastLook)
 {
     char sourcePath[PATH_BUFFER], destinationPath[PATH_BUFFER];
     int fits = FormatText(sourcePath, sizeof sourcePath, "%s%s", source, name)
@@ -176,7 +184,7 @@ static int CopyOneFile(const char *source, const char *destination, const char *
     int ok = 1;
     SetStatusLine2(name);
     // A path that does not fit its buffer is a failed copy, never a shortened one.
-    if (!fits || !CopyFileExA(sourcePath, destinationPath, CopyProgress, NULL, NULL, 0)) {
+    if (!fits || !CopyFileExA(sourcePath, destinationPath, CopyProgress, lastLook, NULL, 0)) {
         char message[4 * PATH_BUFFER];
         FormatText(message, sizeof message, "Could not copy file '%s%s' to '%s%s'", source, name, destination, name);
         ReportError(message, "copyFiles", MB_OK, MainDialog);
@@ -186,9 +194,11 @@ static int CopyOneFile(const char *source, const char *destination, const char *
     RepaintMainDialog();
     if (!fits)
         return 0;
+    // Changing attributes is costly; a writable copy needs no change.
     DWORD attributes = GetFileAttributesA(destinationPath);
     if (attributes == INVALID_FILE_ATTRIBUTES
-        || !SetFileAttributesA(destinationPath, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY)) {
+        || ((attributes & FILE_ATTRIBUTE_READONLY)
+            && !SetFileAttributesA(destinationPath, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY))) {
         ReportError(destinationPath, "File not found to _chmod", MB_OK, MainDialog);
         ok = 0;
     }
@@ -211,12 +221,13 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
 
     Listing listing;
     listing.Find = INVALID_HANDLE_VALUE;
+    DWORD lastLook = GetTickCount() - LOOK_INTERVAL_MS;
     if (!failure) {
         error = OpenListing(&listing, source);
         while (error == 0 && !failure) {
-            if (IsListedFile(listing.Entry) && !CopyOneFile(source, destination, listing.Entry.cFileName))
+            if (IsListedFile(listing.Entry) && !CopyOneFile(source, destination, listing.Entry.cFileName, &lastLook))
                 failure = 1;
-            KeepResponsive();
+            KeepResponsive(&lastLook);
             error = NextEntry(&listing);
         }
         if (error != 0 && error != LISTING_END) {
@@ -263,6 +274,7 @@ void DeleteFiles(char *directory, const char *statusText)
 
     Listing listing;
     listing.Find = INVALID_HANDLE_VALUE;
+    DWORD lastLook = GetTickCount() - LOOK_INTERVAL_MS;
     if (!failure) {
         int error = OpenListing(&listing, directory);
         while (error == 0) {
@@ -272,7 +284,7 @@ void DeleteFiles(char *directory, const char *statusText)
                     DeleteFileA(path);
                 StepProgress();
                 RepaintMainDialog();
-                KeepResponsive();
+                KeepResponsive(&lastLook);
             }
             error = NextEntry(&listing);
         }
