@@ -25,22 +25,71 @@ static void RepaintMainDialog(void)
     RedrawWindow(MainDialog, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-// Looking at the queue (without taking anything from it) tells Windows the
-// program is alive, so a long copy is not replaced by a "Not Responding"
-// ghost that the user could close. Nothing is dispatched: no button can
-// start another operation in the middle of this one. A look every tenth of
-// a second is far inside the five-second limit; looking after every file
-// and every chunk cost more than copying a small file.
-enum { LOOK_INTERVAL_MS = 100 };
+// The pace of a copy or delete loop. Looking at the queue (without taking
+// anything from it) tells Windows the program is alive, so a long copy is
+// not replaced by a "Not Responding" ghost that the user could close;
+// nothing is dispatched, so no button can start another operation in the
+// middle of this one. The file name and the bar change with every file, but
+// painting them costs more than copying a small file, so they reach the
+// screen at most every PAINT_INTERVAL_MS (and always before a message box
+// and at the end).
+enum { LOOK_INTERVAL_MS = 100, PAINT_INTERVAL_MS = 40, LARGE_FILE_BYTES = 256 * 1024 };
 
-static void KeepResponsive(DWORD *lastLook)
+struct LoopPace {
+    DWORD LastLook;
+    DWORD LastPaint;
+    int Held;  // the file name and the bar paint only when told
+};
+
+static const int PacedControls[] = {IDC_STATUS_TEXT2, IDC_INSTALL_BAR};
+
+static void SetPacedRedraw(BOOL redraw)
+{
+    for (int id : PacedControls)
+        SendDlgItemMessageA(MainDialog, id, WM_SETREDRAW, redraw, 0);
+}
+
+// `hold`: many small files follow, whose painting is paced.
+static void StartPace(LoopPace *pace, int hold)
+{
+    pace->LastLook = pace->LastPaint = GetTickCount();
+    pace->Held = hold;
+    if (hold)
+        SetPacedRedraw(FALSE);
+}
+
+// Brings the status area on screen up to date and lets it paint freely.
+static void ReleasePace(LoopPace *pace)
+{
+    if (!pace->Held)
+        return;
+    pace->Held = 0;
+    SetPacedRedraw(TRUE);
+    for (int id : PacedControls)
+        RedrawWindow(GetDlgItem(MainDialog, id), NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    RepaintMainDialog();
+    pace->LastPaint = GetTickCount();
+}
+
+static void KeepResponsive(LoopPace *pace)
 {
     DWORD now = GetTickCount();
-    if (now - *lastLook < LOOK_INTERVAL_MS)
+    if (now - pace->LastLook < LOOK_INTERVAL_MS)
         return;
-    *lastLook = now;
+    pace->LastLook = now;
     MSG message;
     PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
+}
+
+// After each file: paint when it is time, and stay responsive.
+static void PaceAfterFile(LoopPace *pace)
+{
+    if (GetTickCount() - pace->LastPaint >= PAINT_INTERVAL_MS && pace->Held) {
+        ReleasePace(pace);
+        SetPacedRedraw(FALSE);
+        pace->Held = 1;
+    }
+    KeepResponsive(pace);
 }
 
 void ShowStatusArea(void)
@@ -169,29 +218,35 @@ static void ReportListingError(const char *format, int error, const char *captio
 // Directory copy and delete
 
 static DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
-                                   HANDLE, HANDLE, LPVOID lastLook)
+                                   HANDLE, HANDLE, LPVOID pace)
 {
-    KeepResponsive((DWORD *)lastLook);
+    KeepResponsive((LoopPace *)pace);
     return PROGRESS_CONTINUE;
 }
 
 // Copies one file of the copying pass; returns 0 when it noticed a failure.
-static int CopyOneFile(const char *source, const char *destination, const char *name, DWORD *lastLook)
+static int CopyOneFile(const char *source, const char *destination, const WIN32_FIND_DATAA &entry, LoopPace *pace)
 {
+    const char *name = entry.cFileName;
+    // Only a large file (or one on a slow drive) takes long enough to need
+    // a look at the queue while it is copied; the progress routine slows the
+    // copy of every small one.
+    LPPROGRESS_ROUTINE progress =
+        entry.nFileSizeHigh != 0 || entry.nFileSizeLow >= LARGE_FILE_BYTES ? CopyProgress : NULL;
     char sourcePath[PATH_BUFFER], destinationPath[PATH_BUFFER];
     int fits = FormatText(sourcePath, sizeof sourcePath, "%s%s", source, name)
             && FormatText(destinationPath, sizeof destinationPath, "%s%s", destination, name);
     int ok = 1;
     SetStatusLine2(name);
     // A path that does not fit its buffer is a failed copy, never a shortened one.
-    if (!fits || !CopyFileExA(sourcePath, destinationPath, CopyProgress, lastLook, NULL, 0)) {
+    if (!fits || !CopyFileExA(sourcePath, destinationPath, progress, pace, NULL, 0)) {
+        ReleasePace(pace);  // the box shows over the file it speaks of
         char message[4 * PATH_BUFFER];
         FormatText(message, sizeof message, "Could not copy file '%s%s' to '%s%s'", source, name, destination, name);
         ReportError(message, "copyFiles", MB_OK, MainDialog);
         ok = 0;
     }
     StepProgress();
-    RepaintMainDialog();
     if (!fits)
         return 0;
     // Changing attributes is costly; a writable copy needs no change.
@@ -199,6 +254,7 @@ static int CopyOneFile(const char *source, const char *destination, const char *
     if (attributes == INVALID_FILE_ATTRIBUTES
         || ((attributes & FILE_ATTRIBUTE_READONLY)
             && !SetFileAttributesA(destinationPath, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY))) {
+        ReleasePace(pace);
         ReportError(destinationPath, "File not found to _chmod", MB_OK, MainDialog);
         ok = 0;
     }
@@ -221,20 +277,23 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
 
     Listing listing;
     listing.Find = INVALID_HANDLE_VALUE;
-    DWORD lastLook = GetTickCount() - LOOK_INTERVAL_MS;
+    LoopPace pace;
+    StartPace(&pace, 1);
     if (!failure) {
         error = OpenListing(&listing, source);
         while (error == 0 && !failure) {
-            if (IsListedFile(listing.Entry) && !CopyOneFile(source, destination, listing.Entry.cFileName, &lastLook))
+            if (IsListedFile(listing.Entry) && !CopyOneFile(source, destination, listing.Entry, &pace))
                 failure = 1;
-            KeepResponsive(&lastLook);
+            PaceAfterFile(&pace);
             error = NextEntry(&listing);
         }
+        ReleasePace(&pace);
         if (error != 0 && error != LISTING_END) {
             ReportListingError("_findnext == -1 && errno == %d", error, "CopyFiles");
             failure = 1;
         }
     }
+    ReleasePace(&pace);
     CloseListing(&listing);
     HideStatusArea();
     return failure ? 0 : 1;
@@ -274,7 +333,8 @@ void DeleteFiles(char *directory, const char *statusText)
 
     Listing listing;
     listing.Find = INVALID_HANDLE_VALUE;
-    DWORD lastLook = GetTickCount() - LOOK_INTERVAL_MS;
+    LoopPace pace;
+    StartPace(&pace, 1);
     if (!failure) {
         int error = OpenListing(&listing, directory);
         while (error == 0) {
@@ -283,14 +343,15 @@ void DeleteFiles(char *directory, const char *statusText)
                 if (FormatText(path, sizeof path, "%s%s", directory, listing.Entry.cFileName))
                     DeleteFileA(path);
                 StepProgress();
-                RepaintMainDialog();
-                KeepResponsive(&lastLook);
+                PaceAfterFile(&pace);
             }
             error = NextEntry(&listing);
         }
+        ReleasePace(&pace);
         if (error != LISTING_END)
             ReportListingError("_findnext == -1 && errno == %d (del)", error, "DeleteFiles");
     }
+    ReleasePace(&pace);
     CloseListing(&listing);
     RemoveDirectoryAndEmptyParent(directory);
     HideStatusArea();
@@ -395,13 +456,13 @@ int InstallGame2(void)
 
 // One of game 3's large data files; a failure only costs speed, so it is
 // not reported.
-static void CopyAdditionalFile(const char *cdRoot, const char *gameDirectory, const char *name)
+static void CopyAdditionalFile(const char *cdRoot, const char *gameDirectory, const char *name, LoopPace *pace)
 {
     char source[PATH_BUFFER], destination[PATH_BUFFER];
     SetStatusLine2(name);
     if (FormatText(source, sizeof source, "%s%s", cdRoot, name)
         && FormatText(destination, sizeof destination, "%s%s", gameDirectory, name)
-        && CopyFileExA(source, destination, CopyProgress, NULL, NULL, 0)) {
+        && CopyFileExA(source, destination, CopyProgress, pace, NULL, 0)) {
         DWORD attributes = GetFileAttributesA(destination);
         if (attributes != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesA(destination, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
@@ -415,15 +476,18 @@ static void CopyAdditionalFiles(const char *gameDirectory)
     static const char *const BestFiles[] = {"gameflow.tre", "missions.tre", "objects.tre"};
     char cdRoot[sizeof "D:\\"];
     FormatText(cdRoot, sizeof cdRoot, "%c:\\", CdDriveLetter());
+    // Three large files: each is painted as soon as it is done.
+    LoopPace pace;
+    StartPace(&pace, 0);
     ShowStatusArea();
     SetStatusLine1("Installing Additional Starwarden 3 Files");
     SetProgressRange(0, 3);
     if (Game3ExtrasLevel == 1) {
         SetProgressRange(0, 1);
-        CopyAdditionalFile(cdRoot, gameDirectory, "objects.tre");
+        CopyAdditionalFile(cdRoot, gameDirectory, "objects.tre", &pace);
     } else if (Game3ExtrasLevel == 2) {
         for (const char *name : BestFiles)
-            CopyAdditionalFile(cdRoot, gameDirectory, name);
+            CopyAdditionalFile(cdRoot, gameDirectory, name, &pace);
     }
     HideStatusArea();
 }
