@@ -21,6 +21,7 @@ HWND ChooserWindow;
 ArtPanel MainArtPanel = {IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
 ArtPanel PreviewArtPanel = {IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 void (*RestartWindows)(void) = RestartWindowsForReal;
+UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
 
 static void ResetRecord(LauncherRecord *record)
 {
@@ -46,6 +47,7 @@ void ResetLauncherGlobals(void)
     Game3ExtrasLevel = 0;
     ChooserWindow = NULL;
     RestartWindows = RestartWindowsForReal;
+    RealizeArtPalette = RealizePalette;
     MainArtPanel = ArtPanel{IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
     PreviewArtPanel = ArtPanel{IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 }
