@@ -51,48 +51,33 @@ class Canvas:
         self.sy = design[1] / size[1]
         self.pixels = [(0.0, 0.0, 0.0)] * (self.width * self.height)
 
-    def cover(self, box, shade):
-        """shade(u, v) -> None or (colour, alpha) for each pixel centre in the
-        design box (u0, v0, u1, v1); the colour is blended over."""
+    def points(self, box):
+        """(pixel index, u, v) of each pixel centre in the design box (u0, v0, u1, v1)."""
         u0, v0, u1, v1 = box
         x0 = max(0, int(u0 / self.sx))
         x1 = min(self.width, int(u1 / self.sx) + 2)
-        y0 = max(0, int(v0 / self.sy))
-        y1 = min(self.height, int(v1 / self.sy) + 2)
-        for y in range(y0, y1):
+        for y in range(max(0, int(v0 / self.sy)), min(self.height, int(v1 / self.sy) + 2)):
             v = (y + 0.5) * self.sy
             row = y * self.width
             for x in range(x0, x1):
-                result = shade((x + 0.5) * self.sx, v)
-                if result is None:
-                    continue
-                colour, alpha = result
-                if alpha <= 0:
-                    continue
-                if alpha >= 1:
-                    self.pixels[row + x] = colour
-                else:
-                    self.pixels[row + x] = mix(self.pixels[row + x], colour, alpha)
+                yield row + x, (x + 0.5) * self.sx, v
+
+    def cover(self, box, shade):
+        """shade(u, v) -> None or (colour, alpha); the colour is blended over."""
+        for index, u, v in self.points(box):
+            result = shade(u, v)
+            if result is None or result[1] <= 0:
+                continue
+            colour, alpha = result
+            self.pixels[index] = colour if alpha >= 1 else mix(self.pixels[index], colour, alpha)
 
     def add(self, box, light):
         """light(u, v) -> None or an (r, g, b) added to the pixel (glows)."""
-        u0, v0, u1, v1 = box
-        x0 = max(0, int(u0 / self.sx))
-        x1 = min(self.width, int(u1 / self.sx) + 2)
-        y0 = max(0, int(v0 / self.sy))
-        y1 = min(self.height, int(v1 / self.sy) + 2)
-        for y in range(y0, y1):
-            v = (y + 0.5) * self.sy
-            row = y * self.width
-            for x in range(x0, x1):
-                extra = light((x + 0.5) * self.sx, v)
-                if extra is None:
-                    continue
-                r, g, b = self.pixels[row + x]
-                self.pixels[row + x] = (r + extra[0], g + extra[1], b + extra[2])
-
-    def design_box(self):
-        return (0, 0, self.width * self.sx, self.height * self.sy)
+        for index, u, v in self.points(box):
+            extra = light(u, v)
+            if extra is not None:
+                r, g, b = self.pixels[index]
+                self.pixels[index] = (r + extra[0], g + extra[1], b + extra[2])
 
 
 # ------------------------------------------------------------ value noise
