@@ -291,6 +291,9 @@ void ResetTestState()
     DestroyPanelForTest();
     ResetLauncherGlobals();
     RestartWindows = UnexpectedRestart;
+    // The disc's programs only record their runs: a first-run start-up
+    // would otherwise play the intro for seconds.
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", (TestRoot() + "children.log").c_str());
     DeleteLauncherKey();
     for (const char *game : {"sw1", "sw2", "sw3"})
         DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPath) + "\\" + game).c_str());

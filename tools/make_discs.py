@@ -23,7 +23,7 @@ import stat
 import struct
 import sys
 
-DATA_VERSION = 1
+DATA_VERSION = 2
 STAMP_NAME = ".make_discs.stamp"
 DISC_COUNT = 5
 
@@ -211,27 +211,103 @@ def plan_disc_data():
 
 # ------------------------------------------------------------------- movies
 
+# Palette layout of every movie: a nebula ramp, the ship's greys, the stars.
+NEBULA_FIRST, NEBULA_COUNT = 0, 96
+SHIP_FIRST, SHIP_COUNT = 96, 32
+STAR_FIRST, STAR_COUNT = 128, 128
+
+# A fighter seen from the side, nose to the right, in units of its length.
+SHIP_OUTLINE = [(1.0, 0.55), (0.62, 0.42), (0.35, 0.18), (0.22, 0.18), (0.3, 0.4), (0.0, 0.38),
+                (0.0, 0.68), (0.3, 0.66), (0.2, 0.9), (0.34, 0.9), (0.6, 0.66)]
+
+
 def movie_palette(rng):
-    """Index 0 black space, 1..255 stars from dim to a tinted white."""
-    tint = (rng.uniform(0.6, 1.0), rng.uniform(0.6, 1.0), rng.uniform(0.8, 1.0))
-    palette = bytearray((0, 0, 0))
-    for i in range(1, 256):
-        level = i / 255.0
-        palette += bytes(min(255, int(255 * level * t + 40 * level * level)) for t in tint)
+    """Index 0 black space; a nebula ramp in the movie's own tint; greys for
+    the ship; stars from dim to a tinted white."""
+    tint = (rng.uniform(0.3, 1.0), rng.uniform(0.1, 0.6), rng.uniform(0.5, 1.0))
+    palette = bytearray()
+    for i in range(NEBULA_COUNT):
+        level = (i / (NEBULA_COUNT - 1)) ** 1.4
+        palette += bytes(int(200 * level * t) for t in tint)
+    for i in range(SHIP_COUNT):
+        level = 0.25 + 0.75 * i / (SHIP_COUNT - 1)
+        palette += bytes((int(190 * level), int(200 * level), int(225 * level)))
+    for i in range(STAR_COUNT):
+        level = (i + 1) / STAR_COUNT
+        palette += bytes(min(255, int(255 * level * (0.8 + 0.2 * t) + 30 * level * level)) for t in tint)
     return bytes(palette)
 
 
+def value_noise(rng, width, height, cell):
+    """A smooth random field over width x height with features `cell` wide."""
+    grid = [[rng.random() for _ in range(width // cell + 3)] for _ in range(height // cell + 3)]
+
+    def at(x, y):
+        gx, gy = x / cell, y / cell
+        ix, iy = int(gx), int(gy)
+        fx, fy = gx - ix, gy - iy
+        fx, fy = fx * fx * (3 - 2 * fx), fy * fy * (3 - 2 * fy)
+        top = grid[iy][ix] + (grid[iy][ix + 1] - grid[iy][ix]) * fx
+        bottom = grid[iy + 1][ix] + (grid[iy + 1][ix + 1] - grid[iy + 1][ix]) * fx
+        return top + (bottom - top) * fy
+
+    return at
+
+
+def nebula_rows(rng, width, height):
+    """Nebula indices for a strip `width` wide: soft clouds of two octaves."""
+    coarse = value_noise(rng, width, height, 40)
+    fine = value_noise(rng, width, height, 13)
+    rows = []
+    for y in range(height):
+        row = bytearray(width)
+        for x in range(width):
+            cloud = max(0.0, coarse(x, y) * 0.75 + fine(x, y) * 0.25 - 0.4)
+            row[x] = NEBULA_FIRST + min(NEBULA_COUNT - 1, int(cloud * 2.2 * NEBULA_COUNT))
+        rows.append(bytes(row))
+    return rows
+
+
+def draw_ship(frame, width, height, left, top, length):
+    """The ship's silhouette, lit from above, and its engine flame."""
+    points = [(left + x * length, top + y * length * 0.45) for x, y in SHIP_OUTLINE]
+    y0, y1 = int(min(p[1] for p in points)), int(max(p[1] for p in points)) + 1
+    for y in range(max(0, y0), min(height, y1)):
+        crossings = []
+        for (ax, ay), (bx, by) in zip(points, points[1:] + points[:1]):
+            if (ay > y + 0.5) != (by > y + 0.5):
+                crossings.append(ax + (y + 0.5 - ay) * (bx - ax) / (by - ay))
+        crossings.sort()
+        shade = SHIP_FIRST + int((SHIP_COUNT - 1) * (1 - (y - y0) / max(1, y1 - y0)) ** 0.7)
+        for a, b in zip(crossings[0::2], crossings[1::2]):
+            for x in range(max(0, int(a)), min(width, int(b))):
+                frame[y * width + x] = shade
+    flame_y = int(top + 0.53 * length * 0.45)
+    for x in range(int(left - length * 0.35), int(left)):
+        heat = (x - (left - length * 0.35)) / (length * 0.35)
+        for dy in (-1, 0, 1):
+            y = flame_y + dy
+            if 0 <= x < width and 0 <= y < height and (dy == 0 or heat > 0.5):
+                frame[y * width + x] = STAR_FIRST + int((STAR_COUNT - 1) * heat)
+
+
 def make_movie(title, frames, seed):
-    """A starfield flying past the viewer; the player writes the title over it."""
+    """A starfield flying past over a drifting nebula while a ship crosses;
+    the player writes the title over it."""
     rng = random.Random(seed)
     width, height = MOVIE_WIDTH, MOVIE_HEIGHT
+    palette = movie_palette(rng)
+    drift = 1
+    sky = nebula_rows(rng, width + drift * frames + 1, height)
     stars = [[rng.uniform(-1, 1), rng.uniform(-1, 1), rng.uniform(0.05, 1)] for _ in range(220)]
     header = b"DSMV" + struct.pack("<HHHH", width, height, frames, MOVIE_RATE)
     header += title.encode("ascii")[:31].ljust(32, b"\0")
-    header += movie_palette(rng)
+    header += palette
     body = bytearray()
-    for _ in range(frames):
-        frame = bytearray(width * height)
+    ship_length = width * 0.3
+    for number in range(frames):
+        shift = number * drift
+        frame = bytearray(b"".join(row[shift:shift + width] for row in sky))
         for star in stars:
             star[2] -= 0.02
             if star[2] <= 0.05:
@@ -239,10 +315,18 @@ def make_movie(title, frames, seed):
             x = int(width / 2 + star[0] / star[2] * width / 4)
             y = int(height / 2 + star[1] / star[2] * height / 4)
             if 0 <= x < width and 0 <= y < height:
-                colour = max(1, min(255, int(255 * (1.05 - star[2]))))
-                frame[y * width + x] = colour
+                level = max(0, min(STAR_COUNT - 1, int(STAR_COUNT * (1.05 - star[2]))))
+                # A far star is not drawn darker than the cloud in front of it.
+                if level * NEBULA_COUNT < (frame[y * width + x] - NEBULA_FIRST) * STAR_COUNT:
+                    continue
+                frame[y * width + x] = STAR_FIRST + level
                 if star[2] < 0.3 and x + 1 < width:
-                    frame[y * width + x + 1] = colour  # near stars look bigger
+                    frame[y * width + x + 1] = STAR_FIRST + level  # near stars look bigger
+        # The ship crosses from the left edge to beyond the right one.
+        progress = number / max(1, frames - 1)
+        left = -ship_length + progress * (width + ship_length * 1.2)
+        top = height * (0.42 - 0.18 * progress)
+        draw_ship(frame, width, height, left, top, ship_length)
         body += frame
     return header + bytes(body)
 

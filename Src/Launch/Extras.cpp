@@ -201,51 +201,284 @@ void ToggleInvulnerable(void)
 // ---------------------------------------------------------------------------
 // Previews and intro
 
-// Stand-in until the previews are built: the dialog only closes.
-INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+struct PreviewMovie {
+    int Button;
+    const char *File;
+    const char *Caption;
+};
+
+static const PreviewMovie PreviewMovies[] = {
+    {IDC_PREVIEW_SW4, "sw4.avi", "Preview Starwarden 4"},
+    {IDC_PREVIEW_F2, "f2.avi", "Preview Freeblade 2"},
+    {IDC_PREVIEW_PAL, "pal.avi", "Preview Paladrix: Unbowed"},
+    {IDC_PREVIEW_CARWAR, "carwar.avi", "Preview Cartelix Wars"},
+    {IDC_REPLAY_INTRO, "intro.avi", "Replay Intro"},
+};
+
+static const PreviewMovie *FindPreviewMovie(int button)
 {
-    (void)lParam;
-    switch (message) {
-    case WM_INITDIALOG:
-        CentreWindow(dialog);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) != IDCANCEL)
-            return FALSE;
+    for (const PreviewMovie &movie : PreviewMovies)
+        if (movie.Button == button)
+            return &movie;
+    return NULL;
+}
+
+// The player and its working directory, the movies' directory on the CD.
+static void BuildMoviePlayerPaths(char *player, char *directory)
+{
+    BuildCdPath(player, PATH_BUFFER, "D:\\install\\rezmovie.exe");
+    BuildCdPath(directory, PATH_BUFFER, "D:\\install\\");
+}
+
+void PlayPreview(HWND dialog, int button)
+{
+    const PreviewMovie *movie = FindPreviewMovie(button);
+    if (movie == NULL)
+        return;
+    char player[PATH_BUFFER], directory[PATH_BUFFER], probe[PATH_BUFFER], command[PATH_BUFFER];
+    BuildMoviePlayerPaths(player, directory);
+    FormatText(probe, sizeof probe, "%s%s", directory, movie->File);
+    const char *option = IsDlgButtonChecked(dialog, IDC_FULLSCREEN) == BST_CHECKED ? "" : " -low";
+    if (!PromptForDisc(probe, 1, movie->Caption, dialog))
+        return;
+    FormatText(command, sizeof command, "%s %s%s", player, movie->File, option);
+    RunAndWait(directory, player, command, dialog);
+}
+
+void ReplayIntro(HWND owner)
+{
+    char player[PATH_BUFFER], directory[PATH_BUFFER], command[PATH_BUFFER];
+    BuildMoviePlayerPaths(player, directory);
+    // The intro at start-up is always played in full.
+    FormatText(command, sizeof command, "%s %s", player, "intro.avi");
+    if (!PromptForDisc(player, 1, "Replay Intro", owner))
+        return;
+    RunAndWait(directory, player, command, owner);
+}
+
+static BOOL OnInitPreviews(HWND dialog)
+{
+    InitArtPanel(&PreviewArtPanel, dialog);
+    CentreWindow(dialog);
+    CheckDlgButton(dialog, IDC_FULLSCREEN, BST_CHECKED);
+    return TRUE;
+}
+
+static BOOL OnPreviewsCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDCANCEL:
         EndDialog(dialog, 0);
+        return TRUE;
+    case IDC_PREVIEW_SW4:
+    case IDC_PREVIEW_F2:
+    case IDC_PREVIEW_CARWAR:
+    case IDC_PREVIEW_PAL:
+    case IDC_REPLAY_INTRO:
+        PlayPreview(dialog, id);
+        return TRUE;
+    case IDC_CREDITS:
+        OpenCredits(dialog);
         return TRUE;
     default:
         return FALSE;
     }
 }
 
-// Stand-in until the intro is built: nothing plays.
-void ReplayIntro(HWND owner)
+INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)owner;
+    (void)lParam;
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitPreviews(dialog);
+    case WM_COMMAND:
+        return OnPreviewsCommand(dialog, LOWORD(wParam));
+    case WM_QUERYNEWPALETTE:
+        QueryNewPaletteStep(&PreviewArtPanel, dialog);
+        return FALSE;
+    case WM_PALETTECHANGED:
+        PaletteChangedStep(&PreviewArtPanel, dialog, (HWND)wParam);
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }
 
 // ---------------------------------------------------------------------------
 // DirectX, help and credits
 
-// Stand-in until the DirectX installation is built: nothing to restart.
 int InstallDirectX(int quiet)
 {
-    (void)quiet;
-    return 0;
+    if (!quiet && ReportError("Are you sure you want to install DirectX?", "Install DirectX", MB_YESNO,
+                              MainDialog) != IDYES) {
+        ReportError("Aborted", "DirectX Installation", MB_OK | MB_ICONEXCLAMATION, MainDialog);
+        return 0;
+    }
+    char probe[PATH_BUFFER], program[PATH_BUFFER], directory[PATH_BUFFER], command[PATH_BUFFER];
+    BuildCdPath(probe, sizeof probe, "D:\\DXSetup\\swdsl.exe");
+    BuildCdPath(program, sizeof program, "D:\\DSInit.exe");
+    BuildCdPath(directory, sizeof directory, "D:\\");
+    FormatText(command, sizeof command, "%s %s", program, "InstallDirectXOnly");
+    if (!PromptForDisc(probe, 1, "Install DirectX", MainDialog))
+        return 0;
+    return RunAndWait(directory, program, command, MainDialog);
 }
 
-// Stand-in until help is built.
-void OpenHelpFile(void) {}
+// Only a real exit code of the initialiser asks for a restart; one that
+// could not even be started has installed nothing.
+int DirectXNeedsRestart(int result)
+{
+    return result != 0 && result != DIRECTX_NOT_STARTED;
+}
 
-// Stand-in until credits are built.
+// The Windows directory with its backslash; 0 after a report.
+static int GetWindowsDirectoryWithSlash(char *directory, const char *caption, HWND owner)
+{
+    UINT length = GetWindowsDirectoryA(directory, PATH_BUFFER);
+    if (length == 0 || length >= PATH_BUFFER) {
+        ReportError("!GetWindowsDirectory", caption, MB_OK, owner);
+        return 0;
+    }
+    if (directory[length - 1] != '\\' && !AppendText(directory, PATH_BUFFER, "\\")) {
+        ReportTooLong(directory);
+        return 0;
+    }
+    return 1;
+}
+
+static void OpenTextFile(const char *textTemplate, const char *caption, HWND owner)
+{
+    char textFile[PATH_BUFFER], directory[PATH_BUFFER], editor[PATH_BUFFER], command[PATH_BUFFER];
+    BuildCdPath(textFile, sizeof textFile, textTemplate);
+    if (!GetWindowsDirectoryWithSlash(directory, caption, owner))
+        return;
+    if (!FormatText(editor, sizeof editor, "%s%s", directory, "notepad.exe")
+        || !FormatText(command, sizeof command, "%s %s", editor, textFile)) {
+        ReportTooLong(directory);
+        return;
+    }
+    if (!PromptForDisc(textFile, DISC_ANY, caption, owner))
+        return;
+    RunAndWait(directory, editor, command, owner);
+}
+
+void OpenHelpFile(void)
+{
+    OpenTextFile("D:\\install\\help.txt", "View Help File", MainDialog);
+}
+
 void OpenCredits(HWND owner)
 {
-    (void)owner;
+    OpenTextFile("D:\\install\\credits.txt", "View Credits", owner);
 }
 
 // ---------------------------------------------------------------------------
 // System resources
 
-// Stand-in until the system resources dialog is built.
-void ShowSystemResources(void) {}
+// Computed once per press, before the dialog opens.
+static char CpuText[PATH_BUFFER];
+static char RamText[PATH_BUFFER];
+static char FootprintText[PATH_BUFFER];
+static char DriveText[PATH_BUFFER];
+
+static const double BytesPerMegabyte = 1048576.0;
+
+const char *ProcessorName(DWORD processorType)
+{
+    switch (processorType) {
+    case 386: return "80386";
+    case 486: return "80486";
+    case 586: return "Pentium";
+    default:  return "Unknown";
+    }
+}
+
+static void FormatCpuText(void)
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    CopyText(CpuText, sizeof CpuText, ProcessorName(system.dwProcessorType));
+}
+
+// The 64-bit status: the older call caps the total at 4 GB or wraps.
+static void FormatRamText(void)
+{
+    MEMORYSTATUSEX memory;
+    memory.dwLength = sizeof memory;
+    if (!GlobalMemoryStatusEx(&memory)) {
+        CopyText(RamText, sizeof RamText, "Unknown");
+        return;
+    }
+    FormatText(RamText, sizeof RamText, "%4.2f MB", (double)memory.ullTotalPhys / BytesPerMegabyte);
+}
+
+// The space the play procedures ask for; the extras count by their level alone.
+static void FormatFootprintText(void)
+{
+    float megabytes = 0;
+    if (LauncherState.Game1Installed)
+        megabytes += 13;
+    if (LauncherState.Game2Installed)
+        megabytes += 26;
+    if (LauncherState.Game3Installed)
+        megabytes += 2;
+    if (Game3ExtrasLevel == 1)
+        megabytes += 9;
+    else if (Game3ExtrasLevel == 2)
+        megabytes += 41;
+    FormatText(FootprintText, sizeof FootprintText, "%3.2f MB", (double)megabytes);
+}
+
+static void FormatDriveText(void)
+{
+    char root[] = "C:\\";
+    root[0] = LauncherState.InstalledTo[0];
+    ULARGE_INTEGER available, total, free;
+    // No "insert a disk" box from the system for an empty or vanished drive.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL known = GetDiskFreeSpaceExA(root, &available, &total, &free);
+    SetErrorMode(oldMode);
+    if (!known) {
+        FormatText(DriveText, sizeof DriveText, "%c: drive not available", root[0]);
+        return;
+    }
+    FormatText(DriveText, sizeof DriveText, "%c: %5.1f/%5.1f MB", root[0], (double)free.QuadPart / BytesPerMegabyte,
+               (double)total.QuadPart / BytesPerMegabyte);
+}
+
+static BOOL OnInitSystemResources(HWND dialog)
+{
+    CentreAndShowWindow(dialog);
+    SetDlgItemTextA(dialog, IDC_CPU, CpuText);
+    SetDlgItemTextA(dialog, IDC_RAM, RamText);
+    SetDlgItemTextA(dialog, IDC_FOOTPRINT, FootprintText);
+    SetDlgItemTextA(dialog, IDC_DRIVESPACE, DriveText);
+    return TRUE;
+}
+
+// Only OK (or Enter) closes the dialog; Esc and the close box do nothing.
+INT_PTR CALLBACK SystemResourcesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitSystemResources(dialog);
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDOK)
+            return FALSE;
+        EndDialog(dialog, 1);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void ShowSystemResources(void)
+{
+    FormatCpuText();
+    FormatRamText();
+    FormatFootprintText();
+    FormatDriveText();
+    if (DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_SYSRES), MainDialog, SystemResourcesDialogProc, 0) == -1)
+        ReportError("Could not create System Resources Dialog box", "System Resources", MB_OK, NULL);
+}

@@ -24,6 +24,7 @@ int ChooserCancelled;
 ArtPanel MainArtPanel = {IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
 ArtPanel PreviewArtPanel = {IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 void (*RestartWindows)(void) = RestartWindowsForReal;
+UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
 
 static void ResetRecord(LauncherRecord *record)
 {
@@ -52,6 +53,7 @@ void ResetLauncherGlobals(void)
     ShownPath[0] = '\0';
     ChooserCancelled = 0;
     RestartWindows = RestartWindowsForReal;
+    RealizeArtPalette = RealizePalette;
     MainArtPanel = ArtPanel{IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
     PreviewArtPanel = ArtPanel{IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 }

@@ -48,6 +48,10 @@ extern int ChooserCancelled;
 extern void (*RestartWindows)(void);
 void RestartWindowsForReal(void);
 
+// Realising an artwork palette goes through this routine (RealizePalette);
+// tests replace it to see realisations a true-colour display hides.
+extern UINT (WINAPI *RealizeArtPalette)(HDC dc);
+
 // Puts every process-wide value back to its start-of-process state.
 void ResetLauncherGlobals(void);
 
@@ -120,6 +124,8 @@ struct ArtPanel {
 extern ArtPanel MainArtPanel;
 extern ArtPanel PreviewArtPanel;
 void InitArtPanel(ArtPanel *panel, HWND dialog);
+void ReleaseArtPanel(ArtPanel *panel);
+LRESULT CALLBACK ArtPanelProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 void QueryNewPaletteStep(ArtPanel *panel, HWND dialog);
 void PaletteChangedStep(ArtPanel *panel, HWND dialog, HWND changer);
 
@@ -190,10 +196,16 @@ void PlayGame3(void);
 void ToggleInvulnerable(void);
 
 INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void PlayPreview(HWND dialog, int button);
 void ReplayIntro(HWND owner);
+// InstallDirectX's result for an initialiser that could not be started.
+enum { DIRECTX_NOT_STARTED = -1 };
 int InstallDirectX(int quiet);
+int DirectXNeedsRestart(int result);
 void OpenHelpFile(void);
 void OpenCredits(HWND owner);
 void ShowSystemResources(void);
+INT_PTR CALLBACK SystemResourcesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+const char *ProcessorName(DWORD processorType);
 
 #endif

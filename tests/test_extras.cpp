@@ -1,0 +1,540 @@
+// The extras: the previews dialog and the intro, the DirectX installation,
+// help and credits in the text editor, and the system resources dialog.
+// The disc programs run for real and only record their command lines.
+#include <gtest/gtest.h>
+
+#include "RemoteUi.h"
+#include "TestEnv.h"
+#include "UiDriver.h"
+
+namespace {
+
+const char PreviewsCaption[] = "Tessarine Previews";
+const char MainCaption[] = "Starwarden: The Draxmoor Saga";
+
+std::string ChildLog()
+{
+    return TestRoot() + "children.log";
+}
+
+std::vector<std::string> ChildRuns()
+{
+    return ReadLineList(ChildLog());
+}
+
+// Presses a button of a dialog and returns when its handler has run.
+void Click(HWND dialog, int id)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+
+INT_PTR RunPreviews(HWND owner)
+{
+    return DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_PREVIEWS), owner, PreviewsDialogProc, 0);
+}
+
+// A drive root made by hand instead of a disc: only the files a case needs.
+std::string DriveRoot(char drive)
+{
+    return MediaDirectory() + "drives\\" + (char)tolower((unsigned char)drive) + "\\";
+}
+
+// A program started from the drive may still be ending when the case does.
+void ClearHandMadeDrive(char drive)
+{
+    if (DiscInDrive(drive) != 0)
+        return;
+    std::string root = DriveRoot(drive);
+    for (int attempt = 0; attempt < 50; attempt++) {
+        RemoveTree(root);
+        if (!PathExists(root))
+            break;
+        Sleep(100);
+    }
+    CreateDirectoryA(root.c_str(), NULL);
+}
+
+void PutOnDrive(char drive, const std::string &path, const std::string &fromDisc1)
+{
+    std::string target = DriveRoot(drive) + path;
+    CreateDirectoryA(target.substr(0, target.find_last_of('\\')).c_str(), NULL);
+    std::string source = MediaDirectory() + "discs\\disc1\\" + fromDisc1;
+    ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source << " error " << GetLastError();
+}
+
+class Extras : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+        ShowWindow(MainDialog, SW_SHOW);
+    }
+    void TearDown() override
+    {
+        DestroyPanelForTest();
+        ClearHandMadeDrive('D');
+        ClearHandMadeDrive('E');
+        InsertDisc('E', 0);
+        InsertDisc('D', 1);
+        SetEnvironmentVariableA("DSAGA_EXIT_DSINIT", NULL);
+    }
+};
+
+// ---------------------------------------------------------------- previews
+
+TEST_F(Extras, EachPreviewButtonPlaysItsMovieFromTheInstallDirectoryLowWithoutTheCheckBox)
+{
+    InsertDisc('D', 0);
+    InsertDisc('E', 1);
+    LauncherState.InstalledFrom[0] = 'E';
+    const int buttons[] = {IDC_PREVIEW_SW4, IDC_PREVIEW_F2, IDC_PREVIEW_PAL, IDC_PREVIEW_CARWAR, IDC_REPLAY_INTRO};
+    bool checkedAtStart = false;
+    ScriptedUi ui;
+    ui.ExpectDialog(PreviewsCaption, [&](HWND dialog) {
+        checkedAtStart = IsDlgButtonChecked(dialog, IDC_FULLSCREEN) == BST_CHECKED;
+        for (int id : buttons)
+            Click(dialog, id);
+        SetCheck(dialog, IDC_FULLSCREEN, false);
+        for (int id : buttons)
+            Click(dialog, id);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+    }, IDCANCEL);
+    EXPECT_EQ(0, RunPreviews(MainDialog));
+    ui.Verify();
+    EXPECT_TRUE(checkedAtStart);
+    const std::vector<std::string> expected = {
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe sw4.avi",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe f2.avi",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe pal.avi",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe carwar.avi",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe intro.avi",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe sw4.avi -low",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe f2.avi -low",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe pal.avi -low",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe carwar.avi -low",
+        "rezmovie|E:\\install|E:\\install\\rezmovie.exe intro.avi -low",
+    };
+    EXPECT_EQ(expected, ChildRuns());
+    EXPECT_TRUE(IsWindowVisible(MainDialog));  // shown again after each movie
+}
+
+TEST_F(Extras, FullScreenBoxIsCheckedAgainAtEveryOpening)
+{
+    bool checked[2] = {false, false};
+    ScriptedUi ui;
+    ui.ExpectDialog(PreviewsCaption, [&](HWND dialog) {
+        checked[0] = IsDlgButtonChecked(dialog, IDC_FULLSCREEN) == BST_CHECKED;
+        SetCheck(dialog, IDC_FULLSCREEN, false);
+    }, IDCANCEL)
+      .ExpectDialog(PreviewsCaption, [&](HWND dialog) {
+          checked[1] = IsDlgButtonChecked(dialog, IDC_FULLSCREEN) == BST_CHECKED;
+      }, IDCANCEL);
+    EXPECT_EQ(0, RunPreviews(MainDialog));
+    EXPECT_EQ(0, RunPreviews(MainDialog));
+    ui.Verify();
+    EXPECT_TRUE(checked[0]);
+    EXPECT_TRUE(checked[1]);
+}
+
+TEST_F(Extras, MovieMissingFromTheDiscIsAskedForAndCancelKeepsThePreviewsOpen)
+{
+    InsertDisc('D', 3);
+    bool openAfterCancel = false;
+    ScriptedUi ui;
+    ui.ExpectDialog(PreviewsCaption, [&](HWND dialog) {
+        Click(dialog, IDC_PREVIEW_CARWAR);
+        openAfterCancel = IsWindow(dialog) && IsWindowVisible(dialog);
+    }, IDCANCEL)
+      .ExpectBox("Preview Cartelix Wars", "Please place The Draxmoor Saga CD-ROM disc 1 into drive: 'D'", IDCANCEL)
+      .WithStyle(MB_OKCANCEL)
+      .ExpectBox("Preview Cartelix Wars", "Operation Aborted", IDOK);
+    EXPECT_EQ(0, RunPreviews(MainDialog));
+    ui.Verify();
+    EXPECT_TRUE(openAfterCancel);
+    EXPECT_TRUE(ChildRuns().empty());
+}
+
+// The drive holds the player but not the intro movie: the start-up intro,
+// which proves the disc by the player, plays; the dialog's button, which
+// proves it by the movie, asks for disc 1.
+TEST_F(Extras, StartupIntroProvesTheDiscByThePlayerAndNeverPlaysLow)
+{
+    InsertDisc('D', 0);
+    LauncherState.InstalledFrom[0] = 'D';
+    PutOnDrive('D', "install\\rezmovie.exe", "install\\rezmovie.exe");
+    ScriptedUi ui;
+    ui.ExpectDialog(PreviewsCaption, [&](HWND dialog) {
+        SetCheck(dialog, IDC_FULLSCREEN, false);
+        Click(dialog, IDC_REPLAY_INTRO);
+    }, IDCANCEL)
+      .ExpectBox("Replay Intro", "Please place The Draxmoor Saga CD-ROM disc 1 into drive: 'D'", IDCANCEL)
+      .ExpectBox("Replay Intro", "Operation Aborted", IDOK);
+    EXPECT_EQ(0, RunPreviews(MainDialog));
+    ReplayIntro(MainDialog);
+    ui.Verify();
+    const std::vector<std::string> expected = {"rezmovie|D:\\install|D:\\install\\rezmovie.exe intro.avi"};
+    EXPECT_EQ(expected, ChildRuns());
+}
+
+TEST_F(Extras, StartupIntroWithoutThePlayerAsksForDiscOne)
+{
+    InsertDisc('D', 0);
+    PutOnDrive('D', "install\\intro.avi", "install\\intro.avi");
+    HWND owner = NULL;
+    ScriptedUi ui;
+    ui.ExpectDialog("Replay Intro", [&](HWND box) { owner = GetWindow(box, GW_OWNER); }, IDCANCEL)
+      .ExpectBox("Replay Intro", "Operation Aborted", IDOK);
+    ReplayIntro(MainDialog);
+    ui.Verify();
+    EXPECT_EQ(MainDialog, owner);
+    EXPECT_TRUE(ChildRuns().empty());
+}
+
+TEST_F(Extras, PreviewsDialogHandlesOnlyItsOwnCommands)
+{
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_PREVIEWS), MainDialog,
+                                     PreviewsDialogProc, 0);
+    ASSERT_TRUE(dialog != NULL);
+    ScriptedUi ui;
+    EXPECT_FALSE(PreviewsDialogProc(dialog, WM_COMMAND, IDOK, 0));
+    EXPECT_FALSE(PreviewsDialogProc(dialog, WM_COMMAND, IDC_FULLSCREEN, 0));
+    EXPECT_FALSE(PreviewsDialogProc(dialog, WM_COMMAND, IDC_PREVIEW_ART, 0));
+    EXPECT_FALSE(PreviewsDialogProc(dialog, WM_TIMER, 0, 0));
+    PlayPreview(dialog, IDC_CREDITS);  // not a movie: nothing runs
+    ui.Verify();
+    EXPECT_TRUE(ChildRuns().empty());
+    DestroyWindow(dialog);
+}
+
+// ----------------------------------------------------------------- DirectX
+
+TEST_F(Extras, QuietDirectXRunsTheInitialiserAtTheDiscRootWithoutAQuestion)
+{
+    InsertDisc('D', 0);
+    InsertDisc('E', 1);
+    LauncherState.InstalledFrom[0] = 'E';
+    ScriptedUi ui;
+    EXPECT_EQ(0, InstallDirectX(1));
+    ui.Verify();
+    std::vector<std::string> runs = ChildRuns();
+    ASSERT_EQ(2u, runs.size());
+    EXPECT_EQ("dsinit|E:\\|E:\\DSInit.exe InstallDirectXOnly", runs[0]);
+    EXPECT_EQ("swdsl", runs[1].substr(0, 5));  // the initialiser's own work
+}
+
+TEST_F(Extras, DirectXQuestionAnsweredNoIsAbortedAndRunsNothing)
+{
+    ScriptedUi ui;
+    ui.ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDNO).WithStyle(MB_YESNO)
+      .ExpectBox("DirectX Installation", "Aborted", IDOK).WithStyle(MB_OK);
+    EXPECT_EQ(0, InstallDirectX(0));
+    ui.Verify();
+    EXPECT_TRUE(ChildRuns().empty());
+}
+
+TEST_F(Extras, DirectXQuestionAnsweredYesReturnsTheInitialisersExitCode)
+{
+    SetEnvironmentVariableA("DSAGA_EXIT_DSINIT", "1");
+    ScriptedUi ui;
+    ui.ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDYES);
+    EXPECT_EQ(1, InstallDirectX(0));
+    ui.Verify();
+    std::vector<std::string> runs = ChildRuns();
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ("dsinit|D:\\|D:\\DSInit.exe InstallDirectXOnly", runs[0]);
+}
+
+TEST_F(Extras, DirectXNeedsDiscOne)
+{
+    InsertDisc('D', 2);
+    ScriptedUi ui;
+    ui.ExpectBox("Install DirectX", "Please place The Draxmoor Saga CD-ROM disc 1 into drive: 'D'", IDCANCEL)
+      .ExpectBox("Install DirectX", "Operation Aborted", IDOK);
+    EXPECT_EQ(0, InstallDirectX(1));
+    ui.Verify();
+    EXPECT_TRUE(ChildRuns().empty());
+}
+
+// The disc's DirectX setup is there but its initialiser is not.
+TEST_F(Extras, InitialiserThatCannotStartIsAFailureNotARestart)
+{
+    InsertDisc('D', 0);
+    PutOnDrive('D', "DXSetup\\swdsl.exe", "DXSetup\\swdsl.exe");
+    ScriptedUi ui;
+    ui.ExpectBox("Cannot execute file:", "D:\\DSInit.exe, 2", IDOK);
+    EXPECT_EQ(DIRECTX_NOT_STARTED, InstallDirectX(1));
+    ui.Verify();
+    EXPECT_FALSE(DirectXNeedsRestart(DIRECTX_NOT_STARTED));
+    EXPECT_FALSE(DirectXNeedsRestart(0));
+    EXPECT_TRUE(DirectXNeedsRestart(1));
+}
+
+// The real main dialog, as the launcher runs it.
+class DirectXFromTheMainDialog : public Extras {
+protected:
+    void SetUp() override
+    {
+        Extras::SetUp();
+        DestroyPanelForTest();
+        WriteRecord("C:\\dsaga-tests\\saga\\", "D", 1, 0, 0, 0);  // not a first run
+        CreateDirectoryA("C:\\dsaga-tests\\saga", NULL);
+        CreateDirectoryA("C:\\dsaga-tests\\saga\\sw1", NULL);
+        WriteFileBytes("C:\\dsaga-tests\\saga\\sw1\\sw1.exe", "MZ");
+    }
+    void TearDown() override
+    {
+        Extras::TearDown();
+        DeleteLauncherKey();
+    }
+    static INT_PTR RunMainDialog()
+    {
+        return DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+    }
+};
+
+TEST_F(DirectXFromTheMainDialog, ExitCodeOneEndsTheDialogAndRestartsWindows)
+{
+    SetEnvironmentVariableA("DSAGA_EXIT_DSINIT", "1");
+    RestartRecorder restart;
+    int restartsWhileOpen = -1;
+    ScriptedUi ui;
+    ui.ExpectDialog(MainCaption, [&](HWND dialog) {
+        restartsWhileOpen = RestartRecorder::Count;
+        PostMessageA(dialog, WM_COMMAND, IDC_DIRECTX, 0);
+    }, 0)
+      .ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDYES);
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_EQ(0, restartsWhileOpen);
+    EXPECT_EQ(1, RestartRecorder::Count);
+}
+
+TEST_F(DirectXFromTheMainDialog, ExitCodeZeroOrAMissingInitialiserKeepsTheDialogOpen)
+{
+    RestartRecorder restart;
+    bool openAfterSuccess = false, openAfterFailure = false;
+    ScriptedUi ui;
+    ui.ExpectDialog(MainCaption, [&](HWND dialog) {
+        Click(dialog, IDC_DIRECTX);
+        openAfterSuccess = IsWindowVisible(dialog) != FALSE;
+        InsertDisc('D', 0);
+        PutOnDrive('D', "DXSetup\\swdsl.exe", "DXSetup\\swdsl.exe");
+        PutOnDrive('D', "install\\uninstal.exe", "install\\uninstal.exe");
+        Click(dialog, IDC_DIRECTX);
+        openAfterFailure = IsWindowVisible(dialog) != FALSE;
+    }, IDCANCEL)
+      .ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDYES)
+      .ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDYES)
+      .ExpectBox("Cannot execute file:", "D:\\DSInit.exe, 2", IDOK);
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_TRUE(openAfterSuccess);
+    EXPECT_TRUE(openAfterFailure);
+    EXPECT_EQ(0, RestartRecorder::Count);
+}
+
+// A first run installs DirectX quietly; an initialiser that cannot start
+// must not end the launcher and restart the computer.
+TEST_F(DirectXFromTheMainDialog, FirstRunGoesOnWhenTheInitialiserCannotStart)
+{
+    DeleteLauncherKey();
+    InsertDisc('D', 0);
+    // Enough of disc 1 to pass the CD check and the DirectX probe, and to play the intro.
+    PutOnDrive('D', "DXSetup\\swdsl.exe", "DXSetup\\swdsl.exe");
+    PutOnDrive('D', "install\\rezmovie.exe", "install\\rezmovie.exe");
+    PutOnDrive('D', "install\\uninstal.exe", "install\\uninstal.exe");
+    // The CD check looks for the initialiser itself: a file of that name
+    // that is not a program.
+    WriteFileBytes(DriveRoot('D') + "DSInit.exe", "not a program");
+    RestartRecorder restart;
+    bool shown = false;
+    ScriptedUi ui;
+    ui.ExpectBox("Cannot execute file:", "D:\\DSInit.exe, 193", IDOK)
+      .ExpectDialog(MainCaption, [&](HWND dialog) { shown = IsWindowVisible(dialog) != FALSE; }, IDCANCEL);
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(0, RestartRecorder::Count);
+    std::vector<std::string> runs = ChildRuns();
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ("rezmovie|D:\\install|D:\\install\\rezmovie.exe intro.avi", runs[0]);  // the intro still played
+}
+
+// ------------------------------------------------------- help and credits
+
+// The Windows text editor is replaced by a program that records its run.
+class TextEditor : public Extras {
+protected:
+    void SetUp() override
+    {
+        Extras::SetUp();
+        char windows[MAX_PATH];
+        GetWindowsDirectoryA(windows, sizeof windows);
+        directory = windows;
+        editor = directory + "\\notepad.exe";
+        saved = editor + ".dsaga-saved";
+        ASSERT_TRUE(MoveFileA(editor.c_str(), saved.c_str())) << editor << " error " << GetLastError();
+        // Disc 1 is in D: at the start of every case.
+        ASSERT_TRUE(CopyFileA("D:\\DXSetup\\swdsl.exe", editor.c_str(), FALSE)) << "error " << GetLastError();
+        SetFileAttributesA(editor.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    void TearDown() override
+    {
+        DeleteFileA(editor.c_str());
+        MoveFileA(saved.c_str(), editor.c_str());
+        Extras::TearDown();
+    }
+    std::string directory, editor, saved;
+};
+
+TEST_F(TextEditor, HelpOpensInTheEditorOfTheWindowsDirectoryFromAnyDisc)
+{
+    InsertDisc('D', 0);
+    InsertDisc('E', 4);
+    LauncherState.InstalledFrom[0] = 'E';
+    ScriptedUi ui;
+    OpenHelpFile();
+    ui.Verify();
+    std::vector<std::string> runs = ChildRuns();
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ("notepad|" + directory + "|" + editor + " E:\\install\\help.txt", runs[0]);
+}
+
+TEST_F(TextEditor, CreditsOpenFromThePreviewsDialogWhichOwnsTheDiscPrompt)
+{
+    InsertDisc('D', 0);
+    HWND owner = NULL, previews = NULL;
+    ScriptedUi ui;
+    ui.ExpectDialog(PreviewsCaption, [&](HWND dialog) {
+        previews = dialog;
+        Click(dialog, IDC_CREDITS);
+    }, IDCANCEL)
+      .ExpectDialog("View Credits", [&](HWND box) {
+          owner = GetWindow(box, GW_OWNER);
+          InsertDisc('D', 5);
+      }, IDOK);
+    EXPECT_EQ(0, RunPreviews(MainDialog));
+    ui.Verify();
+    EXPECT_EQ(previews, owner);
+    std::vector<std::string> runs = ChildRuns();
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ("notepad|" + directory + "|" + editor + " D:\\install\\credits.txt", runs[0]);
+}
+
+TEST_F(TextEditor, HelpWithoutADiscAsksForAnyDisc)
+{
+    InsertDisc('D', 0);
+    ScriptedUi ui;
+    ui.ExpectBox("View Help File", "Please place a Draxmoor Saga CD-ROM disc into drive: 'D'", IDCANCEL)
+      .ExpectBox("View Help File", "Operation Aborted", IDOK);
+    OpenHelpFile();
+    ui.Verify();
+    EXPECT_TRUE(ChildRuns().empty());
+}
+
+// -------------------------------------------------------- system resources
+
+class SystemResources : public Extras {
+protected:
+    // Opens the dialog, reads its four texts, checks that Esc and the close
+    // box leave it open, and closes it with OK.
+    std::vector<std::string> ShowAndRead()
+    {
+        std::vector<std::string> texts;
+        bool openAfterEscape = false;
+        HWND owner = NULL;
+        ScriptedUi ui;
+        ui.ExpectDialog("System Resources", [&](HWND dialog) {
+            owner = GetWindow(dialog, GW_OWNER);
+            for (int id : {IDC_CPU, IDC_RAM, IDC_FOOTPRINT, IDC_DRIVESPACE})
+                texts.push_back(ReadItemText(dialog, id));
+            SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // what Esc sends
+            SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            MSG message;  // the close box's Cancel is posted
+            while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+            openAfterEscape = IsWindow(dialog) && IsWindowVisible(dialog);
+        }, IDOK);
+        ShowSystemResources();
+        ui.Verify();
+        EXPECT_TRUE(openAfterEscape);
+        EXPECT_EQ(MainDialog, owner);
+        return texts;
+    }
+
+    static std::string Megabytes(const char *format, unsigned long long bytes)
+    {
+        char text[64];
+        snprintf(text, sizeof text, format, (double)bytes / 1048576.0);
+        return text;
+    }
+};
+
+TEST_F(SystemResources, FootprintCountsTheInstalledGamesAndTheExtrasLevel)
+{
+    struct Case { int game1, game2, game3, level; const char *text; };
+    const Case cases[] = {
+        {0, 0, 0, 0, "0.00 MB"},
+        {1, 1, 1, 0, "41.00 MB"},
+        {1, 1, 1, 2, "82.00 MB"},
+        {0, 0, 0, 1, "9.00 MB"},   // a level left from a failed installation still counts
+        {0, 1, 0, -1, "26.00 MB"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        LauncherState.Game1Installed = c.game1;
+        LauncherState.Game2Installed = c.game2;
+        LauncherState.Game3Installed = c.game3;
+        Game3ExtrasLevel = c.level;
+        std::vector<std::string> texts = ShowAndRead();
+        ASSERT_EQ(4u, texts.size());
+        EXPECT_EQ(c.text, texts[2]);
+    }
+}
+
+TEST_F(SystemResources, ProcessorMemoryAndTheInstallDrivesSpace)
+{
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, "D:\\Games\\Saga\\");
+    std::vector<std::string> texts = ShowAndRead();
+    ASSERT_EQ(4u, texts.size());
+
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    EXPECT_EQ(ProcessorName(system.dwProcessorType), texts[0]);
+
+    MEMORYSTATUSEX memory;
+    memory.dwLength = sizeof memory;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
+    EXPECT_EQ(Megabytes("%4.2f MB", memory.ullTotalPhys), texts[1]);  // the total, beyond 4 GB too
+
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("D:\\", &available, &total, &free));
+    double freeMegabytes = 0, totalMegabytes = 0;
+    ASSERT_EQ(2, sscanf(texts[3].c_str(), "D: %lf/%lf MB", &freeMegabytes, &totalMegabytes)) << texts[3];
+    char format[128];
+    snprintf(format, sizeof format, "D: %5.1f/%5.1f MB", freeMegabytes, totalMegabytes);
+    EXPECT_EQ(format, texts[3]);
+    EXPECT_EQ(Megabytes("%.1f", total.QuadPart), Megabytes("%.1f", (unsigned long long)(totalMegabytes * 1048576.0)));
+    // Other programs write to the same disk meanwhile.
+    EXPECT_NEAR((double)free.QuadPart / 1048576.0, freeMegabytes, 64.0);
+}
+
+TEST_F(SystemResources, DriveWhoseFiguresCannotBeReadSaysSo)
+{
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, "Q:\\Saga\\");
+    std::vector<std::string> texts = ShowAndRead();
+    ASSERT_EQ(4u, texts.size());
+    EXPECT_EQ("Q: drive not available", texts[3]);
+}
+
+TEST(ProcessorNames, ListedTypesAndUnknownForTheRest)
+{
+    EXPECT_STREQ("80386", ProcessorName(386));
+    EXPECT_STREQ("80486", ProcessorName(486));
+    EXPECT_STREQ("Pentium", ProcessorName(586));
+    EXPECT_STREQ("Unknown", ProcessorName(686));
+    EXPECT_STREQ("Unknown", ProcessorName(8664));
+}
+
+}  // namespace
