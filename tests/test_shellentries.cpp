@@ -193,11 +193,17 @@ protected:
     }
     void TearDown() override
     {
-        SetFileAttributesA(explorer.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(explorer.c_str());
-        MoveFileA(saved.c_str(), explorer.c_str());
-        WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", savedPrograms);
-        RemoveTree(folder);
+        // Only a real Explorer that was put aside is put back: the stand-in
+        // goes, never the real one.
+        if (!saved.empty() && PathExists(saved)) {
+            SetFileAttributesA(explorer.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(explorer.c_str());
+            MoveFileA(saved.c_str(), explorer.c_str());
+        }
+        if (!savedPrograms.empty()) {
+            WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", savedPrograms);
+            RemoveTree(savedPrograms + "\\Tessarine Systems");
+        }
         SetEnvironmentVariableA("DSAGA_CHILD_LOG", NULL);
         DestroyPanelForTest();
         DeleteLauncherKey();
