@@ -177,14 +177,61 @@ int DetectInstalledGames(void)
 // ---------------------------------------------------------------------------
 // Uninstall procedures
 
-// Stand-in until uninstalling is built.
-void UninstallGame1(void) {}
-// Stand-in until uninstalling is built.
-void UninstallGame2(void) {}
-// Stand-in until uninstalling is built.
-void UninstallGame3(void) {}
+// Builds InstalledTo + the game's directory + extra; a path that does not
+// fit is reported and nothing is deleted.
+static int BuildGamePath(char *path, const GameInfo &game, const char *extra)
+{
+    if (FormatText(path, PATH_BUFFER, "%s%s%s", LauncherState.InstalledTo, game.Directory, extra))
+        return 1;
+    ReportTooLong(LauncherState.InstalledTo);
+    return 0;
+}
+
+static void UninstallGame(int number)
+{
+    const GameInfo &game = GameTable[number - 1];
+    int hasSavegames = number != 3;  // games 1 and 2 keep theirs in "gamedat\"
+    if (*game.InstalledFlag == 0) {
+        ReportError("Uninstall, but not Installed)", game.DisplayName, MB_OK, MainDialog);
+        return;
+    }
+    char question[PATH_BUFFER];
+    FormatText(question, sizeof question, "Uninstalling Starwarden %d will also erase any savegames.", number);
+    if (ReportError(question, "Proceed?", MB_YESNO | MB_ICONQUESTION, MainDialog) != IDYES)
+        return;
+
+    char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER];
+    FormatText(status, sizeof status, "Uninstalling %s", game.DisplayName);
+    if ((hasSavegames && !BuildGamePath(savegames, game, "gamedat\\")) || !BuildGamePath(directory, game, ""))
+        return;
+    // One level at a time: the savegames first, so that the game directory
+    // (and with it an install directory left empty) can go next.
+    if (hasSavegames)
+        DeleteFiles(savegames, status);
+    DeleteFiles(directory, status);
+    if (number == 3)
+        Game3ExtrasLevel = 0;
+    MarkGameNotPlayable(number);
+}
+
+void UninstallGame1(void)
+{
+    UninstallGame(1);
+}
+
+void UninstallGame2(void)
+{
+    UninstallGame(2);
+}
+
+void UninstallGame3(void)
+{
+    UninstallGame(3);
+}
+
 // The program folder may hold other programs of the same maker: only the
-// launcher copy placed there goes, and the folder only when that leaves it empty.
+// launcher copy placed there goes, and the folder only when that leaves it
+// empty. The Programs folder above it is the user's and always stays.
 static void RemoveProgramFolder(void)
 {
     char folder[PATH_BUFFER], launcher[PATH_BUFFER];
@@ -208,22 +255,161 @@ void ForgetInstallation(void)
     FirstRun = 1;  // the program folder is made again after the next installation
     RemoveProgramFolder();
 }
-// Stand-in until the clean-up at exit is built: nothing is started.
-void RemoveTemporaryFiles(void) {}
+
+// Identity of an existing file (volume and index), so that two spellings of
+// one path, long or short, compare equal.
+static int GetFileIdentity(const char *path, BY_HANDLE_FILE_INFORMATION *identity)
+{
+    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    BOOL known = GetFileInformationByHandle(file, identity);
+    CloseHandle(file);
+    return known;
+}
+
+// The uninstaller deletes whatever file it is handed, so it gets the start
+// directory's "DSaga.exe" only when that is this very program.
+static int IsRunningLauncher(const char *path)
+{
+    char module[PATH_BUFFER];
+    DWORD length = GetModuleFileNameA(NULL, module, sizeof module);
+    if (length == 0 || length >= sizeof module)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION handedOver, running;
+    return GetFileIdentity(path, &handedOver) && GetFileIdentity(module, &running)
+        && handedOver.dwVolumeSerialNumber == running.dwVolumeSerialNumber
+        && handedOver.nFileIndexHigh == running.nFileIndexHigh && handedOver.nFileIndexLow == running.nFileIndexLow;
+}
+
+void RemoveTemporaryFiles(void)
+{
+    char program[PATH_BUFFER], directory[PATH_BUFFER], launcher[PATH_BUFFER], command[2 * PATH_BUFFER];
+    if (StartDirectory[0] == '\0' || !FormatText(launcher, sizeof launcher, "%s\\DSaga.exe", StartDirectory)
+        || !IsRunningLauncher(launcher))
+        return;
+    BuildCdPath(program, sizeof program, "D:\\install\\uninstal.exe");
+    BuildCdPath(directory, sizeof directory, "D:\\install\\");
+    if (!FormatText(command, sizeof command, "%s %s", program, launcher))
+        return;  // cannot happen: both parts fitted their own buffers
+    if (!PromptForDisc(program, DISC_ANY, "Remove temporary files from the hard drive", MainDialog))
+        return;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child;
+    // The uninstaller outlives the launcher: nothing waits for it or keeps it.
+    if (CreateProcessA(program, command, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, directory, &startup,
+                       &child)) {
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Windows shell integration
 
-// Stand-in until the shell integration is built: no entry is written.
-void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
+// Copies a file from the CD and leaves the copy writable; a missing CD or a
+// full disk is not the user's concern here, so nothing is said.
+static void CopyFromCd(const char *source, const char *target)
 {
-    (void)keyName;
-    (void)displayName;
-    (void)directory;
+    CopyFileA(source, target, FALSE);
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(target, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
 }
 
-// Stand-in until the shell integration is built.
-void CreateProgramFolder(void) {}
+static int WriteUninstallValues(HKEY key, const char *displayName, const char *directory)
+{
+    if (!WriteRegistryText(key, "DisplayName", displayName))
+        return 0;
+    // The uninstaller is copied to the drive's root as "uninstal.exe"; the
+    // command names that copy, so that removing the game from the system's
+    // list of programs works.
+    char command[PATH_BUFFER];
+    if (!FormatText(command, sizeof command, "%c:\\uninstal.exe %s%s", LauncherState.InstalledTo[0],
+                    LauncherState.InstalledTo, directory)) {
+        RegCloseKey(key);
+        ReportTooLong(LauncherState.InstalledTo);
+        return 0;
+    }
+    return WriteRegistryText(key, "UninstallString", command);
+}
+
+void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
+{
+    char path[PATH_BUFFER];
+    HKEY key;
+    if (!FormatText(path, sizeof path, "%s\\%s", UninstallKeyPath, keyName) || !CreateKeyForWriting(path, &key)) {
+        ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
+        return;
+    }
+    if (!WriteUninstallValues(key, displayName, directory))
+        return;  // the failed step has reported and closed the key
+    if (RegCloseKey(key) != ERROR_SUCCESS) {
+        ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
+        return;
+    }
+    char source[PATH_BUFFER], target[PATH_BUFFER];
+    BuildCdPath(source, sizeof source, "C:\\install\\uninstal.exe");
+    CopyText(target, sizeof target, "C:\\uninstal.exe");
+    target[0] = LauncherState.InstalledTo[0];
+    CopyFromCd(source, target);
+    CreateProgramFolder();
+}
+
+// Builds Explorer's path and its command line for the folder (which ends in
+// a backslash); 0 after reporting a path that does not fit.
+static int BuildExplorerCommand(const char *windows, const char *folder, char *program, char *command)
+{
+    char unslashed[PATH_BUFFER], quoted[PATH_BUFFER];
+    CopyText(unslashed, sizeof unslashed, folder);
+    *strrchr(unslashed, '\\') = '\0';
+    if (!FormatText(program, PATH_BUFFER, "%sexplorer.exe", windows)
+        || !FormatText(quoted, sizeof quoted, "\"%s\"", unslashed)
+        || !FormatText(command, PATH_BUFFER, "%s %s", program, quoted)) {
+        ReportTooLong(folder);
+        return 0;
+    }
+    return 1;
+}
+
+void CreateProgramFolder(void)
+{
+    if (FirstRun == 0)
+        return;
+    LauncherRecord &s = LauncherState;
+    // Kept as it always was: one game or all three make the folder, never exactly two.
+    if (s.Game1Installed == (s.Game2Installed ^ s.Game3Installed))
+        return;
+    char windows[PATH_BUFFER];
+    UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    if (length == 0 || length >= sizeof windows)
+        return;
+    char folder[PATH_BUFFER];
+    if (!GetProgramsFolder(folder) || !MakeDirectoryChain(folder))
+        return;
+    char source[PATH_BUFFER], launcher[PATH_BUFFER];
+    BuildCdPath(source, sizeof source, "D:\\Install\\SWDSaga.exe");
+    if (!FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder)) {
+        ReportTooLong(folder);
+        return;
+    }
+    CopyFromCd(source, launcher);
+    char program[PATH_BUFFER], command[PATH_BUFFER];
+    if (!AppendText(windows, sizeof windows, "\\")) {
+        ReportTooLong(windows);
+        return;
+    }
+    if (!BuildExplorerCommand(windows, folder, program, command))
+        return;
+    // Cleared before Explorer starts: when it cannot, the runner re-checks
+    // the games, which confirms them and comes back here; the folder is made
+    // and must not be opened again from inside that failure.
+    FirstRun = 0;
+    RunAndWait(windows, program, command, MainDialog);
+}
 
 int CompanyKeyIsEmpty(void)
 {

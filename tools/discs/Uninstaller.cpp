@@ -84,6 +84,14 @@ static int UninstallGameDirectory(char *directory)
         directory[--length] = '\0';
 
     int game = GameNumberOf(directory);
+    // Everything below the directory goes, so only a game's own directory is taken.
+    if (game == 0) {
+        char message[2 * CD_PATH_BUFFER];
+        FormatText(message, sizeof message, "%s\nis not the directory of a Starwarden game; nothing was removed.",
+                   directory);
+        ShowProgramMessage(message, "Uninstall", MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
     // A directory already gone by hand still leaves its entries to clear.
     int ok = GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES || DeleteTree(directory);
 
@@ -96,14 +104,13 @@ static int UninstallGameDirectory(char *directory)
             RemoveDirectoryA(parent);
         }
     }
-    if (game != 0)
-        ForgetGame(game);
+    ForgetGame(game);
 
     if (!ok) {
         char message[2 * CD_PATH_BUFFER];
         FormatText(message, sizeof message, "Some files in\n%s\ncould not be removed.", directory);
         ShowProgramMessage(message, "Uninstall", MB_OK | MB_ICONEXCLAMATION);
-    } else if (game != 0) {
+    } else {
         char message[128];
         FormatText(message, sizeof message, "Starwarden %d has been removed from your computer.", game);
         ShowProgramMessage(message, "Uninstall", MB_OK | MB_ICONINFORMATION);

@@ -1,0 +1,356 @@
+// The traces in the Windows shell: one uninstall entry per game with the
+// uninstaller at the install drive's root, and the Start-menu program
+// folder opened once in Explorer.
+#include <gtest/gtest.h>
+
+#include "TestEnv.h"
+#include "UiDriver.h"
+
+namespace {
+
+const char Saga[] = "C:\\dsaga-tests\\saga\\";
+const char Log[] = "C:\\dsaga-tests\\children.log";
+const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::string UninstallKey(const char *game)
+{
+    return std::string(UninstallKeyPath) + "\\" + game;
+}
+
+std::string TextOf(const RegistryValue &value)
+{
+    return std::string(value.bytes.begin(), value.bytes.end());
+}
+
+// Runs a whole command line, program path first, and waits for its exit
+// code; ~0 when it could not be started or did not end.
+DWORD RunCommandLine(const char *commandLine, const char *directory)
+{
+    std::vector<char> line(commandLine, commandLine + strlen(commandLine) + 1);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child;
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, directory, &startup, &child)) {
+        ADD_FAILURE() << "cannot start " << commandLine << ", error " << GetLastError();
+        return ~0u;
+    }
+    DWORD code = ~0u;
+    if (WaitForSingleObject(child.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return code;
+}
+
+void PutGame(int game)
+{
+    const GameInfo &row = GameTable[game - 1];
+    std::string directory = std::string(Saga) + row.Directory;
+    CreateDirectoryA(Saga, NULL);
+    CreateDirectoryA(directory.c_str(), NULL);
+    WriteFileBytes(directory + row.Executable, "MZ");
+}
+
+class UninstallEntry : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+        CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, Saga);
+        SetFileAttributesA("C:\\uninstal.exe", FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA("C:\\uninstal.exe");
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", NULL);
+        DestroyPanelForTest();
+        DeleteLauncherKey();
+        InsertDisc('E', 0);
+        InsertDisc('D', 1);
+    }
+};
+
+TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDriveRoot)
+{
+    InsertDisc('D', 0);
+    InsertDisc('E', 1);
+    LauncherState.InstalledFrom[0] = 'E';
+    ASSERT_TRUE(GetFileAttributesA("E:\\install\\uninstal.exe") & FILE_ATTRIBUTE_READONLY);
+    ScriptedUi ui;
+    RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
+    ui.Verify();
+
+    std::string key = UninstallKey("sw2");
+    RegistryValue name = ReadValue(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
+    EXPECT_EQ((DWORD)REG_SZ, name.type);
+    EXPECT_EQ(std::string("Starwarden 2\0", 13), TextOf(name));
+    RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallString");
+    EXPECT_EQ((DWORD)REG_SZ, command.type);
+    const char expected[] = "C:\\uninstal.exe C:\\dsaga-tests\\saga\\sw2\\";
+    EXPECT_EQ(std::string(expected, sizeof expected), TextOf(command));  // with its terminating zero
+
+    HKEY opened;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &opened));
+    char className[64];
+    DWORD classLength = sizeof className;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(opened, className, &classLength, NULL, NULL, NULL, NULL, NULL, NULL,
+                                              NULL, NULL, NULL));
+    RegCloseKey(opened);
+    EXPECT_STREQ("lpClass", className);
+
+    EXPECT_EQ(ReadFileBytes("E:\\install\\uninstal.exe"), ReadFileBytes("C:\\uninstal.exe"));
+    DWORD attributes = GetFileAttributesA("C:\\uninstal.exe");
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_EQ(0u, attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(UninstallEntry, WithoutTheCdTheEntryIsWrittenAndNothingIsCopiedOrSaid)
+{
+    InsertDisc('D', 0);
+    ScriptedUi ui;
+    RegisterUninstallEntry("sw1", "Starwarden 1", "sw1\\");
+    ui.Verify();
+    EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, UninstallKey("sw1").c_str(), "UninstallString").present);
+    EXPECT_FALSE(PathExists("C:\\uninstal.exe"));
+}
+
+TEST_F(UninstallEntry, CommandTooLongForItsBufferIsReportedAndNotWritten)
+{
+    std::string deep = "C:\\" + std::string(1010, 'd') + "\\";
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, deep.c_str());
+    ScriptedUi ui;
+    ui.ExpectBox("ERROR", "This path is too long for the launcher:\nC:\\" + std::string(197, 'd') +
+                              "...\n\nPlease choose a shorter install directory.", IDOK);
+    RegisterUninstallEntry("sw3", "Starwarden 3", "sw3\\");
+    ui.Verify();
+    EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str(), "UninstallString").present);
+    EXPECT_FALSE(PathExists("C:\\uninstal.exe"));
+}
+
+// As the system's list of installed programs does it: the whole registered
+// string handed to CreateProcess.
+TEST_F(UninstallEntry, RegisteredCommandRemovesTheGameAndItsEntry)
+{
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);  // the uninstaller reports to the log, not in boxes
+    PutGame(2);
+    CreateDirectoryA("C:\\dsaga-tests\\saga\\sw2\\gamedat", NULL);
+    WriteFileBytes("C:\\dsaga-tests\\saga\\sw2\\gamedat\\save1.sav", "save");
+    SetFileAttributesA("C:\\dsaga-tests\\saga\\sw2\\sw2.exe", FILE_ATTRIBUTE_READONLY);
+    WriteRecord(Saga, "D", 0, 1, 0, 0);
+    ASSERT_EQ(1, LoadLauncherState());
+    ScriptedUi ui;
+    ASSERT_EQ(1, DetectInstalledGames());
+    ui.Verify();
+
+    RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, UninstallKey("sw2").c_str(), "UninstallString");
+    ASSERT_TRUE(command.present);
+    CreateDirectoryA("C:\\dsaga-tests\\work", NULL);
+    EXPECT_EQ(0u, RunCommandLine(TextOf(command).c_str(), "C:\\dsaga-tests\\work"));
+
+    EXPECT_FALSE(PathExists("C:\\dsaga-tests\\saga\\sw2"));
+    EXPECT_FALSE(PathExists("C:\\dsaga-tests\\saga"));  // the install directory was left empty
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey("sw2").c_str()));
+    EXPECT_EQ(std::vector<unsigned char>({0, 0, 0, 0}),
+              ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 2 Installed").bytes);
+    std::vector<std::string> runs = ReadLineList(Log);
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ("uninstal|C:\\dsaga-tests\\work|C:\\uninstal.exe C:\\dsaga-tests\\saga\\sw2\\", runs[0]);
+}
+
+TEST_F(UninstallEntry, UninstallerTakesOnlyAGameDirectory)
+{
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+    std::string keep = TestRoot() + "keep";
+    CreateDirectoryA(keep.c_str(), NULL);
+    WriteFileBytes(keep + "\\letter.txt", "mine");
+    std::string line = "D:\\install\\uninstal.exe " + keep + "\\";
+    EXPECT_EQ(1u, RunCommandLine(line.c_str(), NULL));
+    EXPECT_EQ("mine", ReadFileBytes(keep + "\\letter.txt"));
+}
+
+// The program folder, with a stand-in Explorer in the Windows directory that
+// records how it was started (the disc's runtime setup, which only records).
+class ProgramFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+        CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, Saga);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        savedPrograms = ShellFolder("Programs");
+        ASSERT_FALSE(savedPrograms.empty());
+        char windows[MAX_PATH];
+        GetWindowsDirectoryA(windows, sizeof windows);
+        explorer = std::string(windows) + "\\explorer.exe";
+        saved = explorer + ".dsaga-saved";
+        ASSERT_TRUE(MoveFileA(explorer.c_str(), saved.c_str())) << GetLastError();
+        ASSERT_TRUE(CopyFileA("D:\\DXSetup\\swdsl.exe", explorer.c_str(), FALSE)) << GetLastError();
+        SetFileAttributesA(explorer.c_str(), FILE_ATTRIBUTE_NORMAL);
+        folder = savedPrograms + "\\Tessarine Systems\\";
+        RemoveTree(folder);
+    }
+    void TearDown() override
+    {
+        // Only a real Explorer that was put aside is put back: the stand-in
+        // goes, never the real one.
+        if (!saved.empty() && PathExists(saved)) {
+            SetFileAttributesA(explorer.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(explorer.c_str());
+            MoveFileA(saved.c_str(), explorer.c_str());
+        }
+        if (!savedPrograms.empty()) {
+            WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", savedPrograms);
+            RemoveTree(savedPrograms + "\\Tessarine Systems");
+        }
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", NULL);
+        DestroyPanelForTest();
+        DeleteLauncherKey();
+    }
+
+    std::vector<std::string> ExplorerRuns() const
+    {
+        std::vector<std::string> runs;
+        for (const std::string &line : ReadLineList(Log))
+            if (line.compare(0, 9, "explorer|") == 0)
+                runs.push_back(line);
+        return runs;
+    }
+
+    std::string ExpectedExplorerRun() const
+    {
+        std::string windows = explorer.substr(0, explorer.size() - 13);
+        return "explorer|" + windows + "|" + explorer + " \"" + folder.substr(0, folder.size() - 1) + "\"";
+    }
+
+    std::string savedPrograms, explorer, saved, folder;
+};
+
+TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
+{
+    FirstRun = 1;
+    PutGame(1);
+    ScriptedUi ui;
+    MarkGamePlayable(1);
+    ui.Verify();
+    EXPECT_EQ(0, FirstRun);
+    EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
+    EXPECT_EQ(0u, GetFileAttributesA((folder + "SWDSaga.exe").c_str()) & FILE_ATTRIBUTE_READONLY);
+    std::vector<std::string> runs = ExplorerRuns();
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ(ExpectedExplorerRun(), runs[0]);
+
+    // A second game does not touch the folder.
+    DeleteFileA((folder + "SWDSaga.exe").c_str());
+    PutGame(2);
+    MarkGamePlayable(2);
+    EXPECT_EQ(1u, ExplorerRuns().size());
+    EXPECT_FALSE(PathExists(folder + "SWDSaga.exe"));
+}
+
+TEST_F(ProgramFolder, ExactlyTwoGamesRefuseAndAllThreeMakeIt)
+{
+    FirstRun = 1;
+    LauncherState.Game1Installed = 1;
+    ScriptedUi ui;
+    MarkGamePlayable(2);
+    EXPECT_EQ(1, FirstRun);
+    EXPECT_FALSE(PathExists(folder));
+    EXPECT_TRUE(ExplorerRuns().empty());
+    MarkGamePlayable(3);
+    ui.Verify();
+    EXPECT_EQ(0, FirstRun);
+    EXPECT_TRUE(PathExists(folder + "SWDSaga.exe"));
+    EXPECT_EQ(1u, ExplorerRuns().size());
+}
+
+TEST_F(ProgramFolder, IsMadeAgainAfterTheInstallationWasForgotten)
+{
+    FirstRun = 1;
+    MarkGamePlayable(1);
+    ASSERT_TRUE(PathExists(folder + "SWDSaga.exe"));
+    LauncherState.Game1Installed = 0;
+    ForgetInstallation();
+    EXPECT_FALSE(PathExists(folder));
+    EXPECT_EQ(1, FirstRun);
+    MarkGamePlayable(3);
+    EXPECT_TRUE(PathExists(folder + "SWDSaga.exe"));
+    EXPECT_EQ(2u, ExplorerRuns().size());
+}
+
+TEST_F(ProgramFolder, MissingProgramsEntryIsReportedOnlyWhileTheFolderIsDue)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_ALL_ACCESS, &key));
+    RegDeleteValueA(key, "Programs");
+    RegCloseKey(key);
+    {
+        ScriptedUi ui;
+        MarkGamePlayable(1);  // FirstRun is 0: not even a look-up
+        ui.Verify();
+    }
+    FirstRun = 1;
+    ScriptedUi again;
+    again.ExpectBox("REGISTRY", "Key: 'Programs' not accessible", IDOK).WithStyle(MB_OK);
+    again.ExpectBox("REGISTRY", "Key: 'Programs' not accessible", IDOK).WithStyle(MB_OK);
+    MarkGamePlayable(1);
+    MarkGamePlayable(1);
+    again.Verify();
+    EXPECT_EQ(1, FirstRun);
+    EXPECT_TRUE(ExplorerRuns().empty());
+}
+
+TEST_F(ProgramFolder, MissingExplorerIsReportedOnceAndTheFolderIsNotAttemptedAgain)
+{
+    DeleteFileA(explorer.c_str());
+    FirstRun = 1;
+    PutGame(1);
+    LauncherState.Game1Installed = 1;
+    ScriptedUi ui;
+    ui.ExpectBox("Cannot execute file:", explorer + ", 2", IDOK).WithStyle(MB_OK);
+    MarkGamePlayable(1);
+    ui.Verify();
+    EXPECT_EQ(0, FirstRun);
+    EXPECT_TRUE(PathExists(folder + "SWDSaga.exe"));
+    EXPECT_EQ(1, LauncherState.Game1Installed);  // the runner's re-check confirmed it
+    EXPECT_EQ("Play Starwarden 1", ReadItemText(MainDialog, IDC_GAME1));
+}
+
+TEST_F(ProgramFolder, ShellFolderPathsThatDoNotFitAreReportedNotOverrun)
+{
+    struct Guarded {
+        char buffer[PATH_BUFFER];
+        char guard[16];
+    } programs, startup;
+    memset(&programs, 'g', sizeof programs);
+    memset(&startup, 'g', sizeof startup);
+    std::string savedStartup = ShellFolder("Startup");
+    // Each value fits the buffer by itself; only the suffix makes it too long.
+    std::string longPrograms = "C:\\" + std::string(PATH_BUFFER - 3 - 19, 'p');
+    std::string longStartup = "C:\\" + std::string(PATH_BUFFER - 4, 's');
+    std::string shorter = longPrograms.substr(0, longPrograms.size() - 1);
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", longPrograms);
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Startup", longStartup);
+    ScriptedUi ui;
+    ui.ExpectBox("ERROR", "This path is too long for the launcher:\nC:\\" + std::string(197, 'p') +
+                              "...\n\nPlease choose a shorter install directory.", IDOK);
+    ui.ExpectBox("ERROR", "This path is too long for the launcher:\nC:\\" + std::string(197, 's') +
+                              "...\n\nPlease choose a shorter install directory.", IDOK);
+    int programsFound = GetProgramsFolder(programs.buffer);
+    int startupFound = GetStartupFolder(startup.buffer);
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Startup", savedStartup);
+    // One byte shorter fits, suffix included, and is not reported.
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", shorter);
+    int shorterFound = GetProgramsFolder(programs.buffer);
+    ui.Verify();
+
+    EXPECT_EQ(0, programsFound);
+    EXPECT_EQ(0, startupFound);
+    EXPECT_EQ(std::string(16, 'g'), std::string(programs.guard, 16));
+    EXPECT_EQ(std::string(16, 'g'), std::string(startup.guard, 16));
+    EXPECT_EQ(1, shorterFound);
+    EXPECT_EQ(shorter + "\\Tessarine Systems\\", std::string(programs.buffer));
+}
+
+}  // namespace
