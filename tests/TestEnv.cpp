@@ -279,6 +279,33 @@ void LeaveFreeOnSmallDisk(ULONGLONG freeBytes)
     CloseHandle(file);
 }
 
+ExplorerStandIn::ExplorerStandIn()
+{
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    explorer_ = std::string(windows) + "\\explorer.exe";
+    std::string saved = explorer_ + ".dsaga-saved";
+    if (!MoveFileA(explorer_.c_str(), saved.c_str())) {
+        ADD_FAILURE() << "cannot put Explorer aside: " << GetLastError();
+        return;
+    }
+    saved_ = saved;
+    if (!CopyFileA("D:\\DXSetup\\swdsl.exe", explorer_.c_str(), FALSE))
+        ADD_FAILURE() << "cannot place the stand-in Explorer: " << GetLastError();
+    SetFileAttributesA(explorer_.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+ExplorerStandIn::~ExplorerStandIn()
+{
+    // Only a real Explorer that was put aside is put back: the stand-in
+    // goes, never the real one.
+    if (saved_.empty() || !PathExists(saved_))
+        return;
+    SetFileAttributesA(explorer_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(explorer_.c_str());
+    MoveFileA(saved_.c_str(), explorer_.c_str());
+}
+
 // A test that reaches the restart without asking for it must fail, not
 // end the Wine session it runs in.
 static void UnexpectedRestart()

@@ -55,6 +55,22 @@ void EmptySmallDisk();
 void LeaveFreeOnSmallDisk(ULONGLONG freeBytes);
 ULONGLONG SmallDiskFreeBytes();
 
+// While alive, the Windows directory's explorer.exe is the disc's runtime
+// setup, which only records how it was started: opening the program folder
+// after an installation then ends at once instead of leaving a window
+// open. The real one is put back afterwards.
+class ExplorerStandIn {
+public:
+    ExplorerStandIn();
+    ~ExplorerStandIn();
+    ExplorerStandIn(const ExplorerStandIn &) = delete;
+    ExplorerStandIn &operator=(const ExplorerStandIn &) = delete;
+    const std::string &Path() const { return explorer_; }
+
+private:
+    std::string explorer_, saved_;
+};
+
 // Every test starts here: process-wide values, launcher key, uninstall
 // entries, test directory, disc 1 in D: and E: empty.
 void ResetTestState();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <string.h>
 
 #include "MainDriver.h"
@@ -74,16 +75,24 @@ void ClickRadio(HWND dialog, int id)
 
 class Install : public ::testing::Test {
 protected:
-    void SetUp() override { Clean(); }
-    void TearDown() override { Clean(); }
+    // The first installation opens the program folder in Explorer.
+    void SetUp() override
+    {
+        Clean();
+        explorer.reset(new ExplorerStandIn());
+    }
+    void TearDown() override
+    {
+        explorer.reset();
+        Clean();
+    }
     static void Clean()
     {
         ResetTestState();
-        // The compilation's programs (the first-run steps start some) only record their run.
-        SetEnvironmentVariableA("DSAGA_CHILD_LOG", "C:\\dsaga-tests\\children.log");
         RemoveTree(DefaultDir);
         EmptySmallDisk();
     }
+    std::unique_ptr<ExplorerStandIn> explorer;
 };
 
 TEST_F(Install, Game1WithYesCopiesBothDirectoriesAndRecordsTheGame)
@@ -214,7 +223,8 @@ TEST_F(Install, CancelAtAnyQuestionInstallsNothing)
          }},
         {"cancel at the disc prompt", IDC_GAME1,
          [](ScriptedUi &ui) {
-             ui.ExpectBox(AskCaption, DefaultDir, IDYES)
+             // Another disc of the compilation is in the drive by the time of the install.
+             ui.ExpectDialog(AskCaption, [](HWND) { InsertDisc('D', 4); }, IDYES)
                .ExpectBox("Install Starwarden 1", "Please place The Draxmoor Saga CD-ROM disc 1 into drive: 'D'",
                           IDCANCEL)
                .ExpectBox("Install Starwarden 1", "Operation Aborted", IDOK);
@@ -223,8 +233,6 @@ TEST_F(Install, CancelAtAnyQuestionInstallsNothing)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Clean();
-        if (std::string(c.name) == "cancel at the disc prompt")
-            InsertDisc('D', 4);  // the launcher starts from any disc, a game installs from disc 1
         ScriptedUi ui;
         PressOnMainDialog(ui, c.button);
         c.script(ui);
@@ -585,12 +593,12 @@ namespace {
 TEST(InstallNextGame, OnceAGameIsInstalledTheDirectoryIsNotAskedAgain)
 {
     ResetTestState();
-    SetEnvironmentVariableA("DSAGA_CHILD_LOG", "C:\\dsaga-tests\\children.log");
     const std::string saga = TestRoot() + "saga\\";
     CreateDirectoryA(saga.c_str(), NULL);
     CreateDirectoryA((saga + "sw1").c_str(), NULL);
     ASSERT_TRUE(CopyFileA("D:\\sw1\\sw1.exe", (saga + "sw1\\sw1.exe").c_str(), FALSE));
     WriteRecord(saga.c_str(), "D", 1, 0, 0, 0);
+    ExplorerStandIn explorer;
     ScriptedUi ui;
     PressOnMainDialog(ui, IDC_GAME2);
     RunMainDialog();

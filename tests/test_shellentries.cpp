@@ -3,6 +3,8 @@
 // folder opened once in Explorer.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "TestEnv.h"
 #include "UiDriver.h"
 
@@ -181,25 +183,14 @@ protected:
         SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
         savedPrograms = ShellFolder("Programs");
         ASSERT_FALSE(savedPrograms.empty());
-        char windows[MAX_PATH];
-        GetWindowsDirectoryA(windows, sizeof windows);
-        explorer = std::string(windows) + "\\explorer.exe";
-        saved = explorer + ".dsaga-saved";
-        ASSERT_TRUE(MoveFileA(explorer.c_str(), saved.c_str())) << GetLastError();
-        ASSERT_TRUE(CopyFileA("D:\\DXSetup\\swdsl.exe", explorer.c_str(), FALSE)) << GetLastError();
-        SetFileAttributesA(explorer.c_str(), FILE_ATTRIBUTE_NORMAL);
+        standIn.reset(new ExplorerStandIn());
+        explorer = standIn->Path();
         folder = savedPrograms + "\\Tessarine Systems\\";
         RemoveTree(folder);
     }
     void TearDown() override
     {
-        // Only a real Explorer that was put aside is put back: the stand-in
-        // goes, never the real one.
-        if (!saved.empty() && PathExists(saved)) {
-            SetFileAttributesA(explorer.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(explorer.c_str());
-            MoveFileA(saved.c_str(), explorer.c_str());
-        }
+        standIn.reset();
         if (!savedPrograms.empty()) {
             WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", savedPrograms);
             RemoveTree(savedPrograms + "\\Tessarine Systems");
@@ -224,7 +215,8 @@ protected:
         return "explorer|" + windows + "|" + explorer + " \"" + folder.substr(0, folder.size() - 1) + "\"";
     }
 
-    std::string savedPrograms, explorer, saved, folder;
+    std::unique_ptr<ExplorerStandIn> standIn;
+    std::string savedPrograms, explorer, folder;
 };
 
 TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
