@@ -197,6 +197,21 @@ void RemoveTree(const std::string &path)
     RemoveDirectoryA(directory.c_str());
 }
 
+std::vector<std::string> ListedFiles(const std::string &directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*.*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return names;
+}
+
 std::string ReadLines(const std::string &path)
 {
     return ReadFileBytes(path);

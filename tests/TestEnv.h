@@ -43,6 +43,9 @@ void WriteFileBytes(const std::string &path, const std::string &bytes);
 std::string ReadFileBytes(const std::string &path);
 bool PathExists(const std::string &path);
 void RemoveTree(const std::string &path);
+// The files a copy takes from a directory (ending in a backslash): no
+// subdirectories, no names with a leading full stop; in listing order.
+std::vector<std::string> ListedFiles(const std::string &directory);
 std::string ReadLines(const std::string &path);
 std::vector<std::string> ReadLineList(const std::string &path);
 

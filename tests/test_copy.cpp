@@ -12,23 +12,6 @@
 
 namespace {
 
-// The listed files of a directory (no subdirectories, no names with a
-// leading full stop), in the order the listing yields them.
-std::vector<std::string> ListedFiles(const std::string &directory)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*.*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(entry.cFileName);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
-    return names;
-}
-
 std::vector<std::string> AllEntries(const std::string &directory)
 {
     std::vector<std::string> names;

@@ -26,16 +26,7 @@ const char TypedErrorCaption[] = "Change Install Directory Error:";
 
 std::vector<std::string> ListFiles(const std::string &directory)
 {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(entry.cFileName);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    std::vector<std::string> names = ListedFiles(directory);
     std::sort(names.begin(), names.end());
     return names;
 }
