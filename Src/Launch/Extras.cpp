@@ -442,7 +442,7 @@ static void FormatDriveText(void)
         FormatText(DriveText, sizeof DriveText, "%c: drive not available", root[0]);
         return;
     }
-    FormatText(DriveText, sizeof DriveText, "%c: %5.1f/%5.1f MB", root[0], (double)free.QuadPart / BytesPerMegabyte,
+    FormatText(DriveText, sizeof DriveText, "%c: %5.1f/%5.1f MB", root[0], (double)available.QuadPart / BytesPerMegabyte,
                (double)total.QuadPart / BytesPerMegabyte);
 }
 
