@@ -44,6 +44,15 @@ static int ReportCannotExecute(const char *programPath, DWORD error)
     return -1;
 }
 
+int StartChild(const char *workingDirectory, const char *programPath, char *command, PROCESS_INFORMATION *child)
+{
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    return CreateProcessA(programPath, command, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, workingDirectory,
+                          &startup, child);
+}
+
 int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
 {
     // CreateProcessA may write into the command line, so it gets a copy.
@@ -52,12 +61,8 @@ int RunAndWait(const char *workingDirectory, const char *programPath, const char
         ReportTooLong(commandLine);
         return -1;
     }
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION child;
-    if (!CreateProcessA(programPath, command, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, workingDirectory,
-                        &startup, &child))
+    if (!StartChild(workingDirectory, programPath, command, &child))
         return ReportCannotExecute(programPath, GetLastError());
 
     BOOL ownerWasVisible = IsWindowVisible(owner);
@@ -82,13 +87,8 @@ int RunAndWait(const char *workingDirectory, const char *programPath, const char
 static void RunInstalledGame(const GameInfo &game)
 {
     char directory[PATH_BUFFER], program[PATH_BUFFER];
-    const char *installedTo = LauncherState.InstalledTo;
-    if (!FormatText(directory, sizeof directory, "%s%s", installedTo, game.Directory)
-        || !FormatText(program, sizeof program, "%s%s%s", installedTo, game.Directory, game.Executable)) {
-        ReportTooLong(installedTo);
-        return;
-    }
-    RunAndWait(directory, program, "", MainDialog);
+    if (BuildGamePath(directory, game, "") && BuildGamePath(program, game, game.Executable))
+        RunAndWait(directory, program, "", MainDialog);
 }
 
 static char InstallDrive(void)
@@ -100,7 +100,7 @@ void PlayGame1(void)
 {
     if (LauncherState.Game1Installed != 0)
         RunInstalledGame(GameTable[0]);
-    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), 13) && InstallGame1())
+    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), GameTable[0].InstallMegabytes) && InstallGame1())
         MarkGamePlayable(1);
 }
 
@@ -108,7 +108,7 @@ void PlayGame2(void)
 {
     if (LauncherState.Game2Installed != 0)
         RunInstalledGame(GameTable[1]);
-    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), 26) && InstallGame2())
+    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), GameTable[1].InstallMegabytes) && InstallGame2())
         MarkGamePlayable(2);
 }
 
@@ -120,7 +120,7 @@ static int AskForPlayDisc(void)
     unsigned disc = 2;
     BuildCdPath(probe, sizeof probe, "D:\\CD1MISS.TRE");
     if (FormatText(index, sizeof index, "%ssw3\\SWS_NDX.SWS", LauncherState.InstalledTo) && FileExists(index)) {
-        FormatText(probe, sizeof probe, "%c:\\SW3MUSIC.tre", LauncherState.InstalledFrom[0]);
+        BuildCdPath(probe, sizeof probe, "D:\\SW3MUSIC.tre");
         disc = DISC_2_TO_5;
     }
     return PromptForDisc(probe, disc, "Play Starwarden 3", MainDialog);
@@ -135,7 +135,7 @@ static void InstallGame3Chain(void)
         RemoveDirectoryA(LauncherState.InstalledTo);  // only when the chooser has just made it
         return;
     }
-    int required = 2 + (Game3ExtrasLevel == 1 ? 9 : Game3ExtrasLevel == 2 ? 41 : 0);
+    int required = GameTable[2].InstallMegabytes + ExtrasMegabytes(Game3ExtrasLevel);
     if (CheckDiskSpace(InstallDrive(), required) && InstallGame3())
         MarkGamePlayable(3);
 }
@@ -178,10 +178,8 @@ static void WriteInstalledConfigs(const char *text)
         if (game.ConfigFile == NULL || *game.InstalledFlag == 0)
             continue;
         char path[PATH_BUFFER];
-        if (FormatText(path, sizeof path, "%s%s%s", LauncherState.InstalledTo, game.Directory, game.ConfigFile))
+        if (BuildGamePath(path, game, game.ConfigFile))
             WriteGameConfig(path, text);
-        else
-            ReportTooLong(LauncherState.InstalledTo);
     }
 }
 
@@ -415,35 +413,23 @@ static void FormatRamText(void)
 // The space the play procedures ask for; the extras count by their level alone.
 static void FormatFootprintText(void)
 {
-    float megabytes = 0;
-    if (LauncherState.Game1Installed)
-        megabytes += 13;
-    if (LauncherState.Game2Installed)
-        megabytes += 26;
-    if (LauncherState.Game3Installed)
-        megabytes += 2;
-    if (Game3ExtrasLevel == 1)
-        megabytes += 9;
-    else if (Game3ExtrasLevel == 2)
-        megabytes += 41;
+    int megabytes = ExtrasMegabytes(Game3ExtrasLevel);
+    for (const GameInfo &game : GameTable)
+        if (*game.InstalledFlag)
+            megabytes += game.InstallMegabytes;
     FormatText(FootprintText, sizeof FootprintText, "%3.2f MB", (double)megabytes);
 }
 
 static void FormatDriveText(void)
 {
-    char root[] = "C:\\";
-    root[0] = LauncherState.InstalledTo[0];
-    ULARGE_INTEGER available, total, free;
-    // No "insert a disk" box from the system for an empty or vanished drive.
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    BOOL known = GetDiskFreeSpaceExA(root, &available, &total, &free);
-    SetErrorMode(oldMode);
-    if (!known) {
-        FormatText(DriveText, sizeof DriveText, "%c: drive not available", root[0]);
+    char drive = LauncherState.InstalledTo[0];
+    ULONGLONG available, total;
+    if (!QueryDriveSpace(drive, &available, &total)) {
+        FormatText(DriveText, sizeof DriveText, "%c: drive not available", drive);
         return;
     }
-    FormatText(DriveText, sizeof DriveText, "%c: %5.1f/%5.1f MB", root[0], (double)available.QuadPart / BytesPerMegabyte,
-               (double)total.QuadPart / BytesPerMegabyte);
+    FormatText(DriveText, sizeof DriveText, "%c: %5.1f/%5.1f MB", drive, (double)available / BytesPerMegabyte,
+               (double)total / BytesPerMegabyte);
 }
 
 static BOOL OnInitSystemResources(HWND dialog)

@@ -49,13 +49,19 @@ static void SetPacedRedraw(BOOL redraw)
         SendDlgItemMessageA(MainDialog, id, WM_SETREDRAW, redraw, 0);
 }
 
+static void HoldPace(LoopPace *pace)
+{
+    SetPacedRedraw(FALSE);
+    pace->Held = 1;
+}
+
 // `hold`: many small files follow, whose painting is paced.
 static void StartPace(LoopPace *pace, int hold)
 {
     pace->LastLook = pace->LastPaint = GetTickCount();
-    pace->Held = hold;
+    pace->Held = 0;
     if (hold)
-        SetPacedRedraw(FALSE);
+        HoldPace(pace);
 }
 
 // Brings the status area on screen up to date and lets it paint freely.
@@ -84,10 +90,9 @@ static void KeepResponsive(LoopPace *pace)
 // After each file: paint when it is time, and stay responsive.
 static void PaceAfterFile(LoopPace *pace)
 {
-    if (GetTickCount() - pace->LastPaint >= PAINT_INTERVAL_MS && pace->Held) {
+    if (pace->Held && GetTickCount() - pace->LastPaint >= PAINT_INTERVAL_MS) {
         ReleasePace(pace);
-        SetPacedRedraw(FALSE);
-        pace->Held = 1;
+        HoldPace(pace);
     }
     KeepResponsive(pace);
 }
@@ -224,6 +229,16 @@ static DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, 
     return PROGRESS_CONTINUE;
 }
 
+// Changing attributes is costly; a writable copy needs no change.
+int ClearReadOnly(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    return (attributes & FILE_ATTRIBUTE_READONLY) == 0
+        || SetFileAttributesA(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+}
+
 // Copies one file of the copying pass; returns 0 when it noticed a failure.
 static int CopyOneFile(const char *source, const char *destination, const WIN32_FIND_DATAA &entry, LoopPace *pace)
 {
@@ -249,11 +264,7 @@ static int CopyOneFile(const char *source, const char *destination, const WIN32_
     StepProgress();
     if (!fits)
         return 0;
-    // Changing attributes is costly; a writable copy needs no change.
-    DWORD attributes = GetFileAttributesA(destinationPath);
-    if (attributes == INVALID_FILE_ATTRIBUTES
-        || ((attributes & FILE_ATTRIBUTE_READONLY)
-            && !SetFileAttributesA(destinationPath, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY))) {
+    if (!ClearReadOnly(destinationPath)) {
         ReleasePace(pace);
         ReportError(destinationPath, "File not found to _chmod", MB_OK, MainDialog);
         ok = 0;
@@ -277,9 +288,9 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
 
     Listing listing;
     listing.Find = INVALID_HANDLE_VALUE;
-    LoopPace pace;
-    StartPace(&pace, 1);
     if (!failure) {
+        LoopPace pace;
+        StartPace(&pace, 1);
         error = OpenListing(&listing, source);
         while (error == 0 && !failure) {
             if (IsListedFile(listing.Entry) && !CopyOneFile(source, destination, listing.Entry, &pace))
@@ -293,7 +304,6 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
             failure = 1;
         }
     }
-    ReleasePace(&pace);
     CloseListing(&listing);
     HideStatusArea();
     return failure ? 0 : 1;
@@ -333,9 +343,9 @@ void DeleteFiles(char *directory, const char *statusText)
 
     Listing listing;
     listing.Find = INVALID_HANDLE_VALUE;
-    LoopPace pace;
-    StartPace(&pace, 1);
     if (!failure) {
+        LoopPace pace;
+        StartPace(&pace, 1);
         int error = OpenListing(&listing, directory);
         while (error == 0) {
             if (IsListedFile(listing.Entry)) {
@@ -351,7 +361,6 @@ void DeleteFiles(char *directory, const char *statusText)
         if (error != LISTING_END)
             ReportListingError("_findnext == -1 && errno == %d (del)", error, "DeleteFiles");
     }
-    ReleasePace(&pace);
     CloseListing(&listing);
     RemoveDirectoryAndEmptyParent(directory);
     HideStatusArea();
@@ -416,15 +425,6 @@ static int AskForDiscOne(const InstallPlan &plan)
     return PromptForDisc(probe, 1, plan.Caption, MainDialog);
 }
 
-// The game's directory under InstalledTo, with `extra` after it.
-static int BuildGameDirectory(char *buffer, const GameInfo &game, const char *extra)
-{
-    if (FormatText(buffer, PATH_BUFFER, "%s%s%s", LauncherState.InstalledTo, game.Directory, extra))
-        return 1;
-    ReportTooLong(LauncherState.InstalledTo);
-    return 0;
-}
-
 // Games 1 and 2: the game directory, then its "gamedat\" subdirectory.
 static int InstallGameWithData(int number)
 {
@@ -433,14 +433,14 @@ static int InstallGameWithData(int number)
     if (!AskForDiscOne(plan))
         return 0;
     char source[PATH_BUFFER], destination[PATH_BUFFER];
-    if (!BuildGameDirectory(destination, game, "gamedat\\") || !MakeDirectoryChain(destination))
+    if (!BuildGamePath(destination, game, "gamedat\\") || !MakeDirectoryChain(destination))
         return 0;
     FormatText(source, sizeof source, "%c:%s", CdDriveLetter(), plan.SourceDirectory);
-    BuildGameDirectory(destination, game, "");
+    BuildGamePath(destination, game, "");
     if (!CopyFiles(source, destination, plan.StatusText))
         return 0;
     AppendText(source, sizeof source, "gamedat\\");
-    BuildGameDirectory(destination, game, "gamedat\\");
+    BuildGamePath(destination, game, "gamedat\\");
     return CopyFiles(source, destination, plan.StatusText);
 }
 
@@ -462,11 +462,8 @@ static void CopyAdditionalFile(const char *cdRoot, const char *gameDirectory, co
     SetStatusLine2(name);
     if (FormatText(source, sizeof source, "%s%s", cdRoot, name)
         && FormatText(destination, sizeof destination, "%s%s", gameDirectory, name)
-        && CopyFileExA(source, destination, CopyProgress, pace, NULL, 0)) {
-        DWORD attributes = GetFileAttributesA(destination);
-        if (attributes != INVALID_FILE_ATTRIBUTES)
-            SetFileAttributesA(destination, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
-    }
+        && CopyFileExA(source, destination, CopyProgress, pace, NULL, 0))
+        ClearReadOnly(destination);
     StepProgress();
     RepaintMainDialog();
 }
@@ -499,7 +496,7 @@ int InstallGame3(void)
         return 0;
     char source[PATH_BUFFER], destination[PATH_BUFFER];
     FormatText(source, sizeof source, "%c:%s", CdDriveLetter(), plan.SourceDirectory);
-    if (!BuildGameDirectory(destination, GameTable[2], "") || !MakeDirectoryChain(destination))
+    if (!BuildGamePath(destination, GameTable[2], "") || !MakeDirectoryChain(destination))
         return 0;
     if (!CopyFiles(source, destination, plan.StatusText))
         return 0;
@@ -512,14 +509,9 @@ int InstallGame3(void)
 // refuse (or allow) an install for the wrong reason.
 int CheckDiskSpace(char drive, int requiredMegabytes)
 {
-    char root[] = "C:\\";
-    root[0] = drive;
-    ULARGE_INTEGER available, total, free;
+    ULONGLONG available, total;
     char message[PATH_BUFFER];
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    BOOL known = GetDiskFreeSpaceExA(root, &available, &total, &free);
-    SetErrorMode(oldMode);
-    if (!known) {
+    if (!QueryDriveSpace(drive, &available, &total)) {
         // Installing onto a drive that cannot say how much room it has would
         // only fail later, half done.
         FormatText(message, sizeof message,
@@ -529,7 +521,7 @@ int CheckDiskSpace(char drive, int requiredMegabytes)
         ReportError(message, "Not enough disk space for installation", MB_OK | MB_ICONEXCLAMATION, MainDialog);
         return 0;
     }
-    double freeMegabytes = (double)available.QuadPart / 1048576.0;
+    double freeMegabytes = (double)available / 1048576.0;
     if (requiredMegabytes <= freeMegabytes)
         return 1;
     FormatText(message, sizeof message,
@@ -543,6 +535,11 @@ int CheckDiskSpace(char drive, int requiredMegabytes)
 
 // ---------------------------------------------------------------------------
 // Starwarden 3 additional installation
+
+int ExtrasMegabytes(int level)
+{
+    return level == 1 ? 9 : level == 2 ? 41 : 0;
+}
 
 static void OnAdditionalContinue(HWND dialog)
 {

@@ -71,6 +71,10 @@ int AppendText(char *buffer, size_t capacity, const char *text);
 void ReportTooLong(const char *start);
 // Existence test: the file can be opened (not read); directories are absent.
 int FileExists(const char *path);
+// A drive's space in 64 bits (the 32-bit figures cap at 4 GB or wrap): what
+// the user may still use, and the whole; 0 when the drive cannot say, with
+// the system's error left for GetLastError.
+int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total);
 // Copies a "D:\..." template and puts the CD drive letter in front.
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath);
 
@@ -104,8 +108,12 @@ struct GameInfo {
     const char *PlayText;
     int UninstallButton;
     const char *ConfigFile;  // null: no invulnerable mode
+    int InstallMegabytes;    // asked of the free-space check; game 3's extras come on top
 };
 extern const GameInfo GameTable[3];
+// InstalledTo + the game's directory + file; 0 after reporting a path that
+// does not fit.
+int BuildGamePath(char *path, const GameInfo &game, const char *file);
 
 void MarkGamePlayable(int game);
 int MarkGameNotPlayable(int game);
@@ -165,6 +173,8 @@ void StepProgress(void);
 int CopyFiles(const char *source, const char *destination, const char *statusText);
 void DeleteFiles(char *directory, const char *statusText);
 int MakeDirectoryChain(char *path);
+// Leaves a copied file writable; 0 when it is not there or stays read-only.
+int ClearReadOnly(const char *path);
 
 int InstallGame1(void);
 int InstallGame2(void);
@@ -172,6 +182,8 @@ int InstallGame3(void);
 int CheckDiskSpace(char drive, int requiredMegabytes);
 
 int AskAdditionalInstall(void);
+// Game 3's additional files of a level, in MB (0 for none or a cancel).
+int ExtrasMegabytes(int level);
 INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The longest install directory the launcher accepts: every path built
@@ -189,6 +201,9 @@ enum { DISC_ANY = 6, DISC_2_TO_5 = 7 };
 
 int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner);
 int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner);
+// Starts a child as every child of the launcher is started; the system may
+// write into `command`. 0 with GetLastError set when it could not start.
+int StartChild(const char *workingDirectory, const char *programPath, char *command, PROCESS_INFORMATION *child);
 
 void PlayGame1(void);
 void PlayGame2(void);

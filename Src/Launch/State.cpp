@@ -139,11 +139,7 @@ int AnyGameInstalled(void)
 static int GameFileExists(const GameInfo &game, const char *file)
 {
     char path[PATH_BUFFER];
-    if (!FormatText(path, sizeof path, "%s%s%s", LauncherState.InstalledTo, game.Directory, file)) {
-        ReportTooLong(LauncherState.InstalledTo);
-        return 0;
-    }
-    return FileExists(path);
+    return BuildGamePath(path, game, file) && FileExists(path);
 }
 
 static void ComputeGame3ExtrasLevel(void)
@@ -176,16 +172,6 @@ int DetectInstalledGames(void)
 
 // ---------------------------------------------------------------------------
 // Uninstall procedures
-
-// Builds InstalledTo + the game's directory + extra; a path that does not
-// fit is reported and nothing is deleted.
-static int BuildGamePath(char *path, const GameInfo &game, const char *extra)
-{
-    if (FormatText(path, PATH_BUFFER, "%s%s%s", LauncherState.InstalledTo, game.Directory, extra))
-        return 1;
-    ReportTooLong(LauncherState.InstalledTo);
-    return 0;
-}
 
 static void UninstallGame(int number)
 {
@@ -295,13 +281,9 @@ void RemoveTemporaryFiles(void)
         return;  // cannot happen: both parts fitted their own buffers
     if (!PromptForDisc(program, DISC_ANY, "Remove temporary files from the hard drive", MainDialog))
         return;
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION child;
     // The uninstaller outlives the launcher: nothing waits for it or keeps it.
-    if (CreateProcessA(program, command, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, directory, &startup,
-                       &child)) {
+    if (StartChild(directory, program, command, &child)) {
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
     }
@@ -315,9 +297,7 @@ void RemoveTemporaryFiles(void)
 static void CopyFromCd(const char *source, const char *target)
 {
     CopyFileA(source, target, FALSE);
-    DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(target, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+    ClearReadOnly(target);
 }
 
 static int WriteUninstallValues(HKEY key, const char *displayName, const char *directory)

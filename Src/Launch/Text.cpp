@@ -60,6 +60,24 @@ int FileExists(const char *path)
     return 1;
 }
 
+int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total)
+{
+    char root[] = "C:\\";
+    root[0] = drive;
+    ULARGE_INTEGER availableBytes, totalBytes, freeBytes;
+    // No "insert a disk" box from the system for an empty or vanished drive.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL known = GetDiskFreeSpaceExA(root, &availableBytes, &totalBytes, &freeBytes);
+    DWORD error = GetLastError();
+    SetErrorMode(oldMode);
+    SetLastError(error);
+    if (!known)
+        return 0;
+    *available = availableBytes.QuadPart;
+    *total = totalBytes.QuadPart;
+    return 1;
+}
+
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath)
 {
     if (!CopyText(buffer, capacity, templatePath))
