@@ -330,6 +330,18 @@ static void RemoveDirectoryAndEmptyParent(char *directory)
     RemoveDirectoryA(directory);
 }
 
+// A failure is not reported: what stays is the caller's to find.
+static void DeleteOneFile(const char *directory, const WIN32_FIND_DATAA &entry)
+{
+    char path[PATH_BUFFER];
+    if (!FormatText(path, sizeof path, "%s%s", directory, entry.cFileName))
+        return;
+    // Our copies are writable: a read-only file is the user's doing.
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path, entry.dwFileAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+    DeleteFileA(path);
+}
+
 void DeleteFiles(char *directory, const char *statusText)
 {
     int failure = 0;
@@ -349,9 +361,7 @@ void DeleteFiles(char *directory, const char *statusText)
         int error = OpenListing(&listing, directory);
         while (error == 0) {
             if (IsListedFile(listing.Entry)) {
-                char path[PATH_BUFFER];
-                if (FormatText(path, sizeof path, "%s%s", directory, listing.Entry.cFileName))
-                    DeleteFileA(path);
+                DeleteOneFile(directory, listing.Entry);
                 StepProgress();
                 PaceAfterFile(&pace);
             }

@@ -173,6 +173,20 @@ int DetectInstalledGames(void)
 // ---------------------------------------------------------------------------
 // Uninstall procedures
 
+// A file held open by another program, or a directory of the user's, stays
+// behind; the user is told where, since nothing tracks it any more.
+static void ReportLeftovers(const char *directory, const char *caption)
+{
+    if (GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES)
+        return;
+    char message[2 * PATH_BUFFER];
+    FormatText(message, sizeof message,
+               "Not every file could be removed: some may be in use by another program, or were not "
+               "installed with the game.\nWhat is left is in:\n%s",
+               directory);
+    ReportError(message, caption, MB_OK | MB_ICONEXCLAMATION, MainDialog);
+}
+
 static void UninstallGame(int number)
 {
     const GameInfo &game = GameTable[number - 1];
@@ -186,18 +200,22 @@ static void UninstallGame(int number)
     if (ReportError(question, "Proceed?", MB_YESNO | MB_ICONQUESTION, MainDialog) != IDYES)
         return;
 
-    char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER];
+    char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER], leftovers[PATH_BUFFER];
     FormatText(status, sizeof status, "Uninstalling %s", game.DisplayName);
     if ((hasSavegames && !BuildGamePath(savegames, game, "gamedat\\")) || !BuildGamePath(directory, game, ""))
         return;
+    CopyText(leftovers, sizeof leftovers, directory);  // DeleteFiles shortens its argument
+    // The claim goes before the first file: whenever the process dies, a
+    // game still marked installed has all its files.
+    if (number == 3)
+        Game3ExtrasLevel = 0;
+    MarkGameNotPlayable(number);
     // One level at a time: the savegames first, so that the game directory
     // (and with it an install directory left empty) can go next.
     if (hasSavegames)
         DeleteFiles(savegames, status);
     DeleteFiles(directory, status);
-    if (number == 3)
-        Game3ExtrasLevel = 0;
-    MarkGameNotPlayable(number);
+    ReportLeftovers(leftovers, status);
 }
 
 void UninstallGame1(void)
