@@ -272,6 +272,24 @@ TEST_F(Install, ACopyThatFailsInGamedatLeavesTheGameUninstalledAndASecondInstall
     EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
 }
 
+TEST_F(Install, ASecondCommandWhileTheFirstRunsIsDroppedSilently)
+{
+    ScriptedUi ui;
+    // Two presses queued back to back: the second arrives while the first
+    // waits at its question.
+    PressOnMainDialog(ui, IDC_GAME1, [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDC_GAME1, 0); });
+    ui.ExpectBox(AskCaption, DefaultDir, IDYES);
+    RunMainDialog();
+    ui.Verify();
+    std::string game = std::string(DefaultDir) + "sw1\\";
+    ExpectCopiedFiles("D:\\sw1\\", game);
+    ExpectCopiedFiles("D:\\sw1\\gamedat\\", game + "gamedat\\");
+    EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
+    // Dropped, not put off: it did not come back as a "Play" either.
+    for (const std::string &run : ReadLineList(TestRoot() + "children.log"))
+        EXPECT_NE(0u, run.find("sw1|")) << run;
+}
+
 // ---------------------------------------------------------------------------
 // Free space
 

@@ -21,6 +21,7 @@ HWND ChooserWindow;
 char ChooserPath[PATH_BUFFER];
 char ShownPath[PATH_BUFFER];
 int ChooserCancelled;
+int CommandRunning;
 ArtPanel MainArtPanel = {IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
 ArtPanel PreviewArtPanel = {IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 void (*RestartWindows)(void) = RestartWindowsForReal;
@@ -53,6 +54,7 @@ void ResetLauncherGlobals(void)
     ShownPath[0] = '\0';
     ChooserCancelled = 0;
     RestartWindows = RestartWindowsForReal;
+    CommandRunning = 0;
     RealizeArtPalette = RealizePalette;
     MainArtPanel = ArtPanel{IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
     PreviewArtPanel = ArtPanel{IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};

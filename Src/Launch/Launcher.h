@@ -43,6 +43,7 @@ extern HWND ChooserWindow;
 extern char ChooserPath[PATH_BUFFER];
 extern char ShownPath[PATH_BUFFER];
 extern int ChooserCancelled;
+extern int CommandRunning;  // a main-dialog command is under way
 
 // Asking Windows to restart goes through this one routine; tests replace it.
 extern void (*RestartWindows)(void);
