@@ -758,8 +758,9 @@ static int ReportTypedPathTooLong(void)
 {
     char message[PATH_BUFFER];
     FormatText(message, sizeof message,
-               "The install directory may be at most %d characters long.\nPlease choose a shorter path.",
-               (int)MAX_INSTALL_DIRECTORY);
+               "The install directory may be at most %d characters long, so that every file of the games "
+               "fits the system's limit of %d characters for a path.\nPlease choose a shorter path.",
+               (int)MAX_INSTALL_DIRECTORY, (int)SYSTEM_PATH_LIMIT);
     ReportTypedPathError(message);
     return 0;
 }

@@ -187,10 +187,15 @@ int AskAdditionalInstall(void);
 int ExtrasMegabytes(int level);
 INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The longest install directory the launcher accepts: every path built
-// from it (a game's "gamedat\" directory and a file name of up to 255
-// characters) must fit a path buffer.
-enum { MAX_INSTALL_DIRECTORY = PATH_BUFFER - sizeof "sw1\\gamedat\\" - 255 };
+// The longest file name on the compilation's discs: ISO 9660 CDs, 8.3 names.
+enum { LONGEST_DISC_NAME = 12 };
+// The longest install directory the launcher accepts. The system's file
+// calls stop at MAX_PATH (terminating zero included), so the longest path
+// that installing and playing builds in it, a disc file in a game's
+// "gamedat\" directory, must fit that; the configuration files and game 3's
+// files are shorter.
+enum { SYSTEM_PATH_LIMIT = MAX_PATH - 1,
+       MAX_INSTALL_DIRECTORY = SYSTEM_PATH_LIMIT - (sizeof "sw1\\gamedat\\" - 1) - LONGEST_DISC_NAME };
 int ConfirmInstallDirectory(void);
 int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result);
 INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
