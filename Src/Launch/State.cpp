@@ -103,6 +103,19 @@ void SaveLauncherState(void)
         ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
 }
 
+// The launcher always writes the directory with its backslash; one restored
+// or edited without it still names the same directory, and the next save
+// writes it back complete.
+static int ReadInstallDirectory(HKEY key, char *directory)
+{
+    if (!ReadRegistryText(key, "Installed To:", directory, PATH_BUFFER))
+        return 0;
+    size_t length = strlen(directory);
+    if (length > 0 && directory[length - 1] != '\\')
+        AppendText(directory, PATH_BUFFER, "\\");
+    return 1;
+}
+
 int LoadLauncherState(void)
 {
     HKEY key;
@@ -111,7 +124,7 @@ int LoadLauncherState(void)
     LauncherRecord &s = LauncherState;
     DWORD type;
     // Each read goes straight into its field; a failure leaves the later ones alone.
-    if (!ReadRegistryText(key, "Installed To:", s.InstalledTo, sizeof s.InstalledTo)
+    if (!ReadInstallDirectory(key, s.InstalledTo)
         || !ReadRegistryText(key, "Installed From:", s.InstalledFrom, sizeof s.InstalledFrom)
         || !ReadRegistryValue(key, "Starwarden 1 Installed", &type, &s.Game1Installed, sizeof s.Game1Installed)
         || !ReadRegistryValue(key, "Starwarden 2 Installed", &type, &s.Game2Installed, sizeof s.Game2Installed)
