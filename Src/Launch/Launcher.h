@@ -53,6 +53,10 @@ void RestartWindowsForReal(void);
 // tests replace it to see realisations a true-colour display hides.
 extern UINT (WINAPI *RealizeArtPalette)(HDC dc);
 
+// Asking for the Windows directory goes through this routine
+// (GetWindowsDirectoryA); tests replace it to place it at a drive root.
+extern UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size);
+
 // Puts every process-wide value back to its start-of-process state.
 void ResetLauncherGlobals(void);
 
@@ -76,6 +80,9 @@ int FileExists(const char *path);
 // the user may still use, and the whole; 0 when the drive cannot say, with
 // the system's error left for GetLastError.
 int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total);
+// The Windows directory with exactly one trailing backslash; 0 when the
+// system cannot say or it does not fit.
+int GetWindowsDirectoryWithSlash(char *directory);
 // Copies a "D:\..." template and puts the CD drive letter in front.
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath);
 
@@ -219,8 +226,10 @@ void ToggleInvulnerable(void);
 INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void PlayPreview(HWND dialog, int button);
 void ReplayIntro(HWND owner);
-// InstallDirectX's result for an initialiser that could not be started.
-enum { DIRECTX_NOT_STARTED = -1 };
+// InstallDirectX's results: nothing to do (declined, cancelled, or the
+// initialiser ended with 0), Windows must restart (it ran and ended with
+// anything else), or the initialiser could not be started.
+enum { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
 int InstallDirectX(int quiet);
 int DirectXNeedsRestart(int result);
 void OpenHelpFile(void);

@@ -395,8 +395,7 @@ void CreateProgramFolder(void)
     if (s.Game1Installed == (s.Game2Installed ^ s.Game3Installed))
         return;
     char windows[PATH_BUFFER];
-    UINT length = GetWindowsDirectoryA(windows, sizeof windows);
-    if (length == 0 || length >= sizeof windows)
+    if (!GetWindowsDirectoryWithSlash(windows))
         return;
     char folder[PATH_BUFFER];
     if (!GetProgramsFolder(folder) || !MakeDirectoryChain(folder))
@@ -409,10 +408,6 @@ void CreateProgramFolder(void)
     }
     CopyFromCd(source, launcher);
     char program[PATH_BUFFER], command[PATH_BUFFER];
-    if (!AppendText(windows, sizeof windows, "\\")) {
-        ReportTooLong(windows);
-        return;
-    }
     if (!BuildExplorerCommand(windows, folder, program, command))
         return;
     // Cleared before Explorer starts: when it cannot, the runner re-checks
