@@ -2,6 +2,8 @@
 // the start-up guard, the CD search and the first run from the disc.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "RemoteUi.h"
 #include "TestEnv.h"
 
@@ -165,6 +167,160 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromTheTemporaryDirectory)
     ASSERT_TRUE(launcher != NULL);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(launcher, Timeout));
     CloseHandle(launcher);
+}
+
+// ---------------------------------------------------------------------------
+// A launcher killed part-way (power cut, task manager, logoff) must never
+// leave a game shown as playable whose files are not all there.
+
+const char Saga[] = "C:\\dsaga-tests\\saga\\";
+const char Game2[] = "C:\\dsaga-tests\\saga\\sw2\\";
+
+std::string Game2UninstallKey()
+{
+    return std::string(UninstallKeyPath) + "\\sw2";
+}
+
+// The files of game 2 under the install directory: its directory and its
+// "gamedat\" directory.
+size_t Game2FileCount()
+{
+    return ListedFiles(Game2).size() + ListedFiles(std::string(Game2) + "gamedat\\").size();
+}
+
+// Every file the disc's game 2 has is in the install directory.
+bool Game2IsWhole()
+{
+    for (const char *sub : {"", "gamedat\\"})
+        for (const std::string &name : ListedFiles(std::string("D:\\sw2\\") + sub))
+            if (!PathExists(std::string(Game2) + sub + name))
+                return false;
+    return true;
+}
+
+DWORD Game2Flag()
+{
+    RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 2 Installed");
+    return value.present && value.bytes.size() == 4 ? *(const DWORD *)value.bytes.data() : 0;
+}
+
+void CopyDiscDirectory(const std::string &from, const std::string &to)
+{
+    CreateDirectoryA(to.c_str(), NULL);
+    for (const std::string &name : ListedFiles(from)) {
+        ASSERT_TRUE(CopyFileA((from + name).c_str(), (to + name).c_str(), FALSE)) << name;
+        SetFileAttributesA((to + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+class Interrupted : public Launcher {
+protected:
+    HWND StartAndWaitForMain(ChildRun &run)
+    {
+        run = StartProgram(LauncherPath(), TestRoot(), "");
+        EXPECT_TRUE(run.Started());
+        HWND main = WaitForTopWindow(run.pi.dwProcessId, MainCaption, Timeout, true);
+        EXPECT_TRUE(main != NULL) << ::testing::PrintToString(TopWindowCaptions(run.pi.dwProcessId));
+        return main;
+    }
+
+    // Answers the launcher's box of this caption with `button`.
+    void Answer(ChildRun &run, const char *caption, int button)
+    {
+        HWND box = WaitForTopWindow(run.pi.dwProcessId, caption, Timeout, true);
+        ASSERT_TRUE(box != NULL) << caption << ": " << ::testing::PrintToString(TopWindowCaptions(run.pi.dwProcessId));
+        PressButton(box, button);
+    }
+
+    // Ends the launcher the moment `reached` holds (or when it ends by
+    // itself); returns the file count of game 2 seen at the kill.
+    size_t KillWhen(ChildRun &run, const std::function<bool(size_t)> &reached)
+    {
+        size_t count = Game2FileCount();
+        DWORD start = GetTickCount();
+        while (!reached(count) && WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT
+               && GetTickCount() - start < Timeout)
+            count = Game2FileCount();
+        TerminateProcess(run.pi.hProcess, 1);
+        TerminateAndClose(run);
+        return Game2FileCount();
+    }
+
+    // The invariant, in the record and the uninstall list as the killed
+    // launcher left them, and then on the panel of the next start.
+    void ExpectNoClaimUnlessWhole(const std::string &label)
+    {
+        SCOPED_TRACE(label);
+        bool whole = Game2IsWhole();
+        if (!whole) {
+            EXPECT_NE(1u, Game2Flag());
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Game2UninstallKey().c_str()));
+        }
+        ChildRun again;
+        HWND main = StartAndWaitForMain(again);
+        ASSERT_TRUE(main != NULL);
+        std::string shown = ItemText(main, IDC_GAME2);
+        bool claimed = shown == "Play Starwarden 2";
+        EXPECT_TRUE(whole || !claimed) << "shown as playable with files missing";
+        EXPECT_EQ(claimed, Game2Flag() == 1u);
+        EXPECT_EQ(claimed, KeyExists(HKEY_LOCAL_MACHINE, Game2UninstallKey().c_str()));
+        EXPECT_EQ(claimed, IsItemEnabled(main, IDC_UNINSTALL2));
+        PressButton(main, IDCANCEL);
+        EXPECT_EQ(0u, WaitForExit(again.pi.hProcess, Timeout, NULL));
+    }
+};
+
+TEST_F(Interrupted, UninstallKilledAtAnyPointLeavesNoPlayableGameWithFilesMissing)
+{
+    const size_t total = ListedFiles("D:\\sw2\\").size() + ListedFiles("D:\\sw2\\gamedat\\").size();
+    // -1: killed at the question; then after the first file, a third, two
+    // thirds and all but one file are gone.
+    const long killPoints[] = {-1, (long)total - 1, (long)total * 2 / 3, (long)total / 3, 1};
+    for (long point : killPoints) {
+        ResetTestState();
+        CreateDirectoryA(Saga, NULL);
+        CopyDiscDirectory("D:\\sw2\\", Game2);
+        CopyDiscDirectory("D:\\sw2\\gamedat\\", std::string(Game2) + "gamedat\\");
+        WriteRecord(Saga, "D", 0, 1, 0, 0);
+
+        ChildRun run;
+        HWND main = StartAndWaitForMain(run);
+        ASSERT_TRUE(main != NULL);
+        ASSERT_EQ("Play Starwarden 2", ItemText(main, IDC_GAME2));
+        PressButton(main, IDC_UNINSTALL2);
+        if (point >= 0)
+            Answer(run, "Proceed?", IDYES);
+        else
+            ASSERT_TRUE(WaitForTopWindow(run.pi.dwProcessId, "Proceed?", Timeout, true) != NULL);
+        size_t left = KillWhen(run, [point](size_t count) { return point < 0 || (long)count <= point; });
+        ExpectNoClaimUnlessWhole("killed with " + std::to_string(left) + " of " + std::to_string(total) +
+                                 " files left, aiming at " + std::to_string(point));
+        if (point < 0) {
+            EXPECT_TRUE(Game2IsWhole());
+        }
+    }
+}
+
+TEST_F(Interrupted, InstallKilledAtAnyPointLeavesNoClaim)
+{
+    const size_t total = ListedFiles("D:\\sw2\\").size() + ListedFiles("D:\\sw2\\gamedat\\").size();
+    const size_t killPoints[] = {1, total / 3, total * 2 / 3, total - 10};
+    for (size_t point : killPoints) {
+        ResetTestState();
+        // Game 1 is installed, so the install directory is fixed and not asked for.
+        CreateDirectoryA(Saga, NULL);
+        CreateDirectoryA((std::string(Saga) + "sw1").c_str(), NULL);
+        WriteFileBytes(std::string(Saga) + "sw1\\sw1.exe", "MZ");
+        WriteRecord(Saga, "D", 1, 0, 0, 0);
+
+        ChildRun run;
+        HWND main = StartAndWaitForMain(run);
+        ASSERT_TRUE(main != NULL);
+        PressButton(main, IDC_GAME2);
+        size_t copied = KillWhen(run, [point](size_t count) { return count >= point; });
+        ExpectNoClaimUnlessWhole("killed with " + std::to_string(copied) + " of " + std::to_string(total) +
+                                 " files copied, aiming at " + std::to_string(point));
+    }
 }
 
 }  // namespace

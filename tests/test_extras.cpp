@@ -270,6 +270,25 @@ TEST_F(Extras, InitialiserThatCannotStartIsAFailureNotARestart)
     EXPECT_TRUE(DirectXNeedsRestart(1));
 }
 
+// 259 (the system's still-active value) and -1 are what the initialiser
+// ended with: it ran, so Windows must restart.
+TEST_F(Extras, InitialiserThatRanAndEndedWithAnyNonZeroCodeAsksForARestart)
+{
+    for (const char *code : {"259", "-1", "2"}) {
+        SCOPED_TRACE(code);
+        SetEnvironmentVariableA("DSAGA_EXIT_DSINIT", code);
+        ScriptedUi ui;  // no "Cannot execute file:" box
+        int result = InstallDirectX(1);
+        ui.Verify();
+        EXPECT_EQ(DIRECTX_RESTART, result);
+        EXPECT_TRUE(DirectXNeedsRestart(result));
+    }
+    size_t initialiserRuns = 0;
+    for (const std::string &run : ChildRuns())
+        initialiserRuns += run == "dsinit|D:\\|D:\\DSInit.exe InstallDirectXOnly";
+    EXPECT_EQ(3u, initialiserRuns);
+}
+
 // The real main dialog, as the launcher runs it.
 class DirectXFromTheMainDialog : public Extras {
 protected:

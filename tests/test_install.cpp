@@ -272,6 +272,105 @@ TEST_F(Install, ACopyThatFailsInGamedatLeavesTheGameUninstalledAndASecondInstall
     EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
 }
 
+TEST_F(Install, ASecondCommandWhileTheFirstRunsIsDroppedSilently)
+{
+    ScriptedUi ui;
+    // Two presses queued back to back: the second arrives while the first
+    // waits at its question.
+    PressOnMainDialog(ui, IDC_GAME1, [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDC_GAME1, 0); });
+    ui.ExpectBox(AskCaption, DefaultDir, IDYES);
+    RunMainDialog();
+    ui.Verify();
+    std::string game = std::string(DefaultDir) + "sw1\\";
+    ExpectCopiedFiles("D:\\sw1\\", game);
+    ExpectCopiedFiles("D:\\sw1\\gamedat\\", game + "gamedat\\");
+    EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
+    // Dropped, not put off: it did not come back as a "Play" either.
+    for (const std::string &run : ReadLineList(TestRoot() + "children.log"))
+        EXPECT_NE(0u, run.find("sw1|")) << run;
+}
+
+// A directory path of exactly `length` characters (ending in a backslash)
+// under the test root, in levels a directory name can hold.
+std::string DirectoryOfLength(size_t length, char fill)
+{
+    std::string path = TestRoot();
+    while (path.size() < length) {
+        size_t remaining = length - path.size();
+        size_t level = std::min<size_t>(60, remaining - 1);
+        if (remaining - (level + 1) == 1)
+            level--;  // never leave room for a name of nothing
+        path += std::string(level, fill) + "\\";
+    }
+    return path;
+}
+
+void CreateDirectoryLevels(const std::string &path)
+{
+    for (size_t end = path.find('\\', 3); end != std::string::npos; end = path.find('\\', end + 1))
+        CreateDirectoryA(path.substr(0, end).c_str(), NULL);
+    ASSERT_TRUE(PathExists(path)) << path;
+}
+
+// Installs every game into the directory the chooser is given, then turns
+// the invulnerable mode on and plays game 1 there.
+void InstallEverythingInto(const std::string &typed, bool exists)
+{
+    const std::string unslashed = typed.substr(0, typed.size() - 1);
+    for (int button : {IDC_GAME1, IDC_GAME2, IDC_GAME3}) {
+        ScriptedUi ui;
+        PressOnMainDialog(ui, button);
+        if (button == IDC_GAME1) {
+            ui.ExpectBox(AskCaption, DefaultDir, IDNO)
+              .ExpectDialog(ChooserCaption, [&](HWND d) { SetEditText(d, IDC_DIR_EDIT, unslashed.c_str()); }, IDOK)
+              .ExpectBox(exists ? ConfirmCaption : CreateCaption, typed, IDYES);
+        }
+        if (button == IDC_GAME3)
+            ui.ExpectDialog("Starwarden 3 Additional Installation",
+                            [](HWND d) { ClickRadio(d, IDC_ADD_BEST); }, IDOK);
+        RunMainDialog();
+        ui.Verify();
+    }
+    {
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_INVULNERABLE);
+        ui.ExpectBox("Cheater!", "By choosing Invulnerable, your savegames will labelled as CHEATER.", IDOK);
+        RunMainDialog();
+        ui.Verify();
+    }
+    ScriptedUi play;
+    PressOnMainDialog(play, IDC_GAME1);
+    RunMainDialog();
+    play.Verify();
+}
+
+TEST_F(Install, TheLongestAcceptedDirectoryHoldsAFullInstallOfEveryGame)
+{
+    for (bool exists : {true, false}) {
+        SCOPED_TRACE(exists ? "existing directory" : "directory to be created");
+        Clean();
+        const std::string target = DirectoryOfLength(MAX_INSTALL_DIRECTORY, exists ? 'e' : 'n');
+        ASSERT_EQ((size_t)MAX_INSTALL_DIRECTORY, target.size());
+        if (exists)
+            CreateDirectoryLevels(target);
+        InstallEverythingInto(target, exists);
+        EXPECT_EQ(target, RecordText("Installed To:"));
+        ExpectCopiedFiles("D:\\sw1\\", target + "sw1\\", {"starwdn.cfg"});
+        ExpectCopiedFiles("D:\\sw1\\gamedat\\", target + "sw1\\gamedat\\");
+        ExpectCopiedFiles("D:\\sw2\\", target + "sw2\\", {"sw2.cfg"});
+        ExpectCopiedFiles("D:\\sw2\\gamedat\\", target + "sw2\\gamedat\\");
+        ExpectCopiedFiles("D:\\sw3Inst\\", target + "sw3\\", {"gameflow.tre", "missions.tre", "objects.tre"});
+        for (const char *name : {"gameflow.tre", "missions.tre", "objects.tre"})
+            EXPECT_TRUE(ReadFileBytes(std::string("D:\\") + name) == ReadFileBytes(target + "sw3\\" + name));
+        EXPECT_EQ(std::string("Zorvan -k -b", 13), ReadFileBytes(target + "sw1\\starwdn.cfg"));
+        EXPECT_EQ(std::string("Zorvan -k -b", 13), ReadFileBytes(target + "sw2\\sw2.cfg"));
+        std::vector<std::string> runs = ReadLineList(TestRoot() + "children.log");
+        ASSERT_FALSE(runs.empty());
+        EXPECT_EQ("sw1|" + target + "sw1|", runs.back().substr(0, target.size() + 8));
+        EXPECT_EQ("Play Starwarden 3", TextAtQuit(IDC_GAME3));
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Free space
 
@@ -438,7 +537,8 @@ TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
     WriteFileBytes(TestRoot() + "plain.txt", "a file, not a directory");
     const std::string tooLongMessage = "The install directory may be at most " +
                                        std::to_string((int)MAX_INSTALL_DIRECTORY) +
-                                       " characters long.\nPlease choose a shorter path.";
+                                       " characters long, so that every file of the games fits the system's "
+                                       "limit of 259 characters for a path.\nPlease choose a shorter path.";
     // With its backslash one character more than allowed; and one far beyond the edit buffer.
     const std::string tooLong = "C:\\" + std::string(MAX_INSTALL_DIRECTORY - 3, 'l');
     const std::string farTooLong = "C:\\" + std::string(1500, 'l');
@@ -468,6 +568,23 @@ TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
     }
     EXPECT_FALSE(PathExists(TestRoot() + "not yet"));
     EXPECT_EQ("C:\\dsaga-tests", CurrentDirectory());
+}
+
+TEST_F(Chooser, OneCharacterBeyondTheLongestDirectoryIsRefusedWhetherItExistsOrNot)
+{
+    const std::string message = "The install directory may be at most " +
+                                std::to_string((int)MAX_INSTALL_DIRECTORY) +
+                                " characters long, so that every file of the games fits the system's limit of "
+                                "259 characters for a path.\nPlease choose a shorter path.";
+    const std::string existing = DirectoryOfLength(MAX_INSTALL_DIRECTORY + 1, 'e');
+    const std::string missing = DirectoryOfLength(MAX_INSTALL_DIRECTORY + 1, 'm');
+    CreateDirectoryLevels(existing);
+    for (const std::string &typed : {existing, missing}) {
+        SCOPED_TRACE(typed);
+        EXPECT_EQ(0, TypeAndAnswer(typed.substr(0, typed.size() - 1), {{TypedErrorCaption, message, IDOK}}));
+        EXPECT_TRUE(ResultUntouched());
+    }
+    EXPECT_FALSE(PathExists(missing.substr(0, missing.find('\\', TestRoot().size()))));
 }
 
 TEST_F(Chooser, AnExistingPathIsConfirmedAndHandedBackWithItsBackslash)

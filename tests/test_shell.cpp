@@ -209,6 +209,14 @@ TEST_F(MainDialogRun, FailedStartupEndsTheDialogBeforeItShows)
     ui.Verify();  // the main dialog itself never activated
 }
 
+void CALLBACK QuitOnceEnabled(HWND dialog, UINT, UINT_PTR timer, DWORD)
+{
+    if (!IsWindowEnabled(dialog))
+        return;  // its modal child is still open
+    KillTimer(dialog, timer);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
 TEST_F(MainDialogRun, PreviewsOpenAsAModalDialogOverTheMainDialog)
 {
     HWND owner = NULL, main = NULL;
@@ -219,8 +227,9 @@ TEST_F(MainDialogRun, PreviewsOpenAsAModalDialogOverTheMainDialog)
     }, 0)
       .ExpectDialog("Tessarine Previews", [&](HWND dialog) {
           owner = GetWindow(dialog, GW_OWNER);
-          // Queued behind the previews' own cancel, so the main dialog ends next.
-          PostMessageA(main, WM_COMMAND, IDCANCEL, 0);
+          // Quit once the previews have closed: a command that reaches the
+          // main dialog while the previews command runs is dropped.
+          SetTimer(main, 1, 100, QuitOnceEnabled);
       }, IDCANCEL);
     EXPECT_EQ(0, RunMainDialog());
     ui.Verify();

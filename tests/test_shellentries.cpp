@@ -309,6 +309,35 @@ TEST_F(ProgramFolder, MissingExplorerIsReportedOnceAndTheFolderIsNotAttemptedAga
     EXPECT_EQ("Play Starwarden 1", ReadItemText(MainDialog, IDC_GAME1));
 }
 
+UINT WINAPI WindowsAtTheDriveRoot(LPSTR buffer, UINT size)
+{
+    return CopyText(buffer, size, "C:\\") ? 3 : 4;
+}
+
+// A Windows directory at a drive root already ends in its backslash.
+TEST_F(ProgramFolder, WindowsDirectoryAtADriveRootGetsExactlyOneBackslash)
+{
+    char windows[PATH_BUFFER];
+    ASSERT_EQ(1, GetWindowsDirectoryWithSlash(windows));
+    EXPECT_EQ(explorer.substr(0, explorer.size() - 12), windows);  // "C:\windows\"
+    const std::string rootExplorer = "C:\\explorer.exe";
+    ASSERT_TRUE(CopyFileA("D:\\DXSetup\\swdsl.exe", rootExplorer.c_str(), FALSE));
+    SetFileAttributesA(rootExplorer.c_str(), FILE_ATTRIBUTE_NORMAL);
+    QueryWindowsDirectory = WindowsAtTheDriveRoot;
+    EXPECT_EQ(1, GetWindowsDirectoryWithSlash(windows));
+    EXPECT_STREQ("C:\\", windows);
+    FirstRun = 1;
+    PutGame(1);
+    ScriptedUi ui;
+    MarkGamePlayable(1);
+    ui.Verify();
+    QueryWindowsDirectory = GetWindowsDirectoryA;
+    DeleteFileA(rootExplorer.c_str());
+    std::vector<std::string> runs = ExplorerRuns();
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ("explorer|C:\\|C:\\explorer.exe \"" + folder.substr(0, folder.size() - 1) + "\"", runs[0]);
+}
+
 TEST_F(ProgramFolder, ShellFolderPathsThatDoNotFitAreReportedNotOverrun)
 {
     struct Guarded {

@@ -158,6 +158,27 @@ TEST_F(RegistryRecord, TextWithoutTerminatorThatFitsIsEnded)
     EXPECT_STREQ("F:\\X\\", LauncherState.InstalledTo);
 }
 
+// Restored from a backup or edited by hand: the same directory all the same.
+TEST_F(RegistryRecord, InstallDirectoryWithoutItsBackslashKeepsTheGamesAndIsSavedBackWithIt)
+{
+    const std::string saga = TestRoot() + "saga";
+    CreateDirectoryA(saga.c_str(), NULL);
+    CreateDirectoryA((saga + "\\sw2").c_str(), NULL);
+    WriteFileBytes(saga + "\\sw2\\sw2.exe", "MZ");
+    WriteRecord(saga.c_str(), "D", 0, 1, 0, 0);
+    CreatePanelForTest();
+    ScriptedUi ui;
+    EXPECT_EQ(1, LoadLauncherState());
+    EXPECT_EQ(saga + "\\", LauncherState.InstalledTo);
+    EXPECT_EQ(1, DetectInstalledGames());
+    ui.Verify();
+    EXPECT_EQ(1, LauncherState.Game2Installed);
+    EXPECT_EQ("Play Starwarden 2", ReadItemText(MainDialog, IDC_GAME2));
+    EXPECT_EQ(saga + "\\" + std::string(1, '\0'), StoredText("Installed To:"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPath) + "\\sw2").c_str()));
+    DestroyPanelForTest();
+}
+
 TEST_F(RegistryRecord, ValueOfAnotherTypeIsTakenAsRawBytes)
 {
     WriteRecord("D:\\GAMES\\", "E", 1, 1, 1, 0);

@@ -94,6 +94,12 @@ protected:
         return "Uninstalling Starwarden " + std::to_string(game) + " will also erase any savegames.";
     }
 
+    static std::string LeftoversMessage(int game)
+    {
+        return "Not every file could be removed: some may be in use by another program, or were not installed "
+               "with the game.\nWhat is left is in:\n" + GameDirectory(game);
+    }
+
     static void RunUninstall(int game)
     {
         switch (game) {
@@ -203,15 +209,50 @@ TEST_F(Uninstall, LeftoversKeepTheGameDirectoryButTheGameIsGone)
     SetFileAttributesA((GameDirectory(1) + "data.dat").c_str(), FILE_ATTRIBUTE_READONLY);
     ScriptedUi ui;
     ui.ExpectBox("Proceed?", Question(1), IDYES);
+    ui.ExpectBox("Uninstalling Starwarden 1", LeftoversMessage(1), IDOK).WithStyle(MB_OK);
     UninstallGame1();
     ui.Verify();
     EXPECT_TRUE(PathExists(GameDirectory(1) + "maps\\custom.map"));
-    EXPECT_TRUE(PathExists(GameDirectory(1) + "data.dat"));
+    EXPECT_FALSE(PathExists(GameDirectory(1) + "data.dat"));  // read-only by the user's hand, deleted all the same
     EXPECT_FALSE(PathExists(GameDirectory(1) + "sw1.exe"));
     EXPECT_FALSE(PathExists(GameDirectory(1) + "gamedat"));
     EXPECT_EQ(0, LauncherState.Game1Installed);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(1).c_str()));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));  // no game left: forgotten
+}
+
+// A file held open by another program stays; the user hears of it once,
+// after the game is already marked not installed.
+TEST_F(Uninstall, FileInUseIsReportedOnceAfterTheGameIsMarkedNotInstalled)
+{
+    for (int game : {2, 3}) {
+        SCOPED_TRACE(game);
+        SetUp();
+        Install(true, game == 2, game == 3);
+        std::string held = GameDirectory(game) + (game == 2 ? "gamedat\\save1.sav" : "save1.sav");
+        HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        WriteFileBytes(GameDirectory(game) + "readonly.dat", "ro");
+        SetFileAttributesA((GameDirectory(game) + "readonly.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+        bool markedFirst = false;
+        ScriptedUi ui;
+        ui.ExpectBox("Proceed?", Question(game), IDYES);
+        ui.ExpectDialog("Uninstalling " + std::string(GameTable[game - 1].DisplayName), [&](HWND box) {
+            EXPECT_EQ(LeftoversMessage(game), ReadItemText(box, 0xFFFF));
+            markedFirst = *GameTable[game - 1].InstalledFlag == 0
+                       && FlagBytes(game) == std::vector<unsigned char>({0, 0, 0, 0})
+                       && !KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(game).c_str())
+                       && ReadItemText(MainDialog, GameTable[game - 1].GameButton) == GameTable[game - 1].InstallText;
+        }, IDOK);
+        RunUninstall(game);
+        ui.Verify();
+        CloseHandle(file);
+        EXPECT_TRUE(markedFirst);
+        EXPECT_TRUE(PathExists(held));
+        EXPECT_FALSE(PathExists(GameDirectory(game) + "readonly.dat"));
+        EXPECT_FALSE(PathExists(GameDirectory(game) + GameTable[game - 1].Executable));
+        EXPECT_EQ(1, LauncherState.Game1Installed);
+    }
 }
 
 TEST_F(Uninstall, ProgramsFolderStaysWhenTheProgramFolderLeavesItEmpty)

@@ -372,6 +372,28 @@ def file_signature(path):
     return [info.st_size, info.st_mtime_ns]
 
 
+# ------------------------------------------------------------- disc names
+
+# The discs are ISO 9660 CDs: every name on them is 8.3, at most 12
+# characters, and the launcher's longest accepted install directory counts
+# on that.
+LONGEST_NAME = 12
+
+
+def disc_paths(plan):
+    """Every path the layout puts on a disc, from the disc's root."""
+    paths = [path for entries in plan.values() for path, _, _, _ in entries]
+    paths += [path for places in PROGRAM_PLACES.values() for _, path in places]
+    paths += ["install/" + name for name, _, _, _ in MOVIES]
+    paths += ["DISC.ID", "install/help.txt", "install/credits.txt"]
+    return paths
+
+
+def overlong_names(paths):
+    """The paths that hold a file or directory name longer than 8.3 allows."""
+    return [path for path in paths if any(len(part) > LONGEST_NAME for part in path.split("/"))]
+
+
 # --------------------------------------------------------------- the layout
 
 def data_is_current(out, plan, stamp, script_signature):
@@ -449,6 +471,11 @@ def main(argv):
 
     script_signature = file_signature(os.path.abspath(__file__))
     plan = plan_disc_data()
+    overlong = overlong_names(disc_paths(plan))
+    if overlong:
+        print("make_discs: names longer than %d characters cannot go on a disc: %s"
+              % (LONGEST_NAME, ", ".join(overlong)), file=sys.stderr)
+        return 1
     regenerated = not data_is_current(out, plan, stamp, script_signature)
     if regenerated:
         make_writable(stamp_path)

@@ -33,7 +33,7 @@ int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWN
     return 1;
 }
 
-static int ReportCannotExecute(const char *programPath, DWORD error)
+static void ReportCannotExecute(const char *programPath, DWORD error)
 {
     // The program may be gone because its game was deleted: the panel is
     // brought up to date before the report.
@@ -41,7 +41,6 @@ static int ReportCannotExecute(const char *programPath, DWORD error)
     char message[2 * PATH_BUFFER];
     FormatText(message, sizeof message, "%s, %d", programPath, (int)error);
     ReportError(message, "Cannot execute file:", MB_OK, MainDialog);
-    return -1;
 }
 
 int StartChild(const char *workingDirectory, const char *programPath, char *command, PROCESS_INFORMATION *child)
@@ -53,17 +52,24 @@ int StartChild(const char *workingDirectory, const char *programPath, char *comm
                           &startup, child);
 }
 
-int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
+// How a child run ended: a caller may need to tell a program that never
+// started from one that ran and left no usable exit code.
+enum ChildOutcome { CHILD_NOT_STARTED, CHILD_ENDED, CHILD_CODE_UNKNOWN };
+
+static ChildOutcome RunChild(const char *workingDirectory, const char *programPath, const char *commandLine,
+                             HWND owner, DWORD *exitCode)
 {
     // CreateProcessA may write into the command line, so it gets a copy.
     char command[PATH_BUFFER];
     if (!CopyText(command, sizeof command, commandLine)) {
         ReportTooLong(commandLine);
-        return -1;
+        return CHILD_NOT_STARTED;
     }
     PROCESS_INFORMATION child;
-    if (!StartChild(workingDirectory, programPath, command, &child))
-        return ReportCannotExecute(programPath, GetLastError());
+    if (!StartChild(workingDirectory, programPath, command, &child)) {
+        ReportCannotExecute(programPath, GetLastError());
+        return CHILD_NOT_STARTED;
+    }
 
     BOOL ownerWasVisible = IsWindowVisible(owner);
     HideMainDialog();
@@ -71,11 +77,17 @@ int RunAndWait(const char *workingDirectory, const char *programPath, const char
     if (ownerWasVisible)
         ShowMainDialog();
     SetFocus(owner);
-    DWORD exitCode;
-    BOOL haveCode = GetExitCodeProcess(child.hProcess, &exitCode);
+    BOOL haveCode = GetExitCodeProcess(child.hProcess, exitCode);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
-    if (!haveCode || exitCode == STILL_ACTIVE)
+    return haveCode ? CHILD_ENDED : CHILD_CODE_UNKNOWN;
+}
+
+int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
+{
+    DWORD exitCode;
+    if (RunChild(workingDirectory, programPath, commandLine, owner, &exitCode) != CHILD_ENDED
+        || exitCode == STILL_ACTIVE)
         return -1;
     return (int)exitCode;
 }
@@ -310,7 +322,7 @@ int InstallDirectX(int quiet)
     if (!quiet && ReportError("Are you sure you want to install DirectX?", "Install DirectX", MB_YESNO,
                               MainDialog) != IDYES) {
         ReportError("Aborted", "DirectX Installation", MB_OK | MB_ICONEXCLAMATION, MainDialog);
-        return 0;
+        return DIRECTX_NO_RESTART;
     }
     char probe[PATH_BUFFER], program[PATH_BUFFER], directory[PATH_BUFFER], command[PATH_BUFFER];
     BuildCdPath(probe, sizeof probe, "D:\\DXSetup\\swdsl.exe");
@@ -318,38 +330,31 @@ int InstallDirectX(int quiet)
     BuildCdPath(directory, sizeof directory, "D:\\");
     FormatText(command, sizeof command, "%s %s", program, "InstallDirectXOnly");
     if (!PromptForDisc(probe, 1, "Install DirectX", MainDialog))
-        return 0;
-    return RunAndWait(directory, program, command, MainDialog);
+        return DIRECTX_NO_RESTART;
+    // An initialiser that ran asks for a restart with anything but a clear
+    // 0, the system's still-active value and an unreadable code included;
+    // one that could not even be started has installed nothing.
+    DWORD exitCode;
+    switch (RunChild(directory, program, command, MainDialog, &exitCode)) {
+    case CHILD_NOT_STARTED: return DIRECTX_NOT_STARTED;
+    case CHILD_ENDED:       return exitCode == 0 ? DIRECTX_NO_RESTART : DIRECTX_RESTART;
+    default:                return DIRECTX_RESTART;
+    }
 }
 
-// Only a real exit code of the initialiser asks for a restart; one that
-// could not even be started has installed nothing.
 int DirectXNeedsRestart(int result)
 {
-    return result != 0 && result != DIRECTX_NOT_STARTED;
-}
-
-// The Windows directory with its backslash; 0 after a report.
-static int GetWindowsDirectoryWithSlash(char *directory, const char *caption, HWND owner)
-{
-    UINT length = GetWindowsDirectoryA(directory, PATH_BUFFER);
-    if (length == 0 || length >= PATH_BUFFER) {
-        ReportError("!GetWindowsDirectory", caption, MB_OK, owner);
-        return 0;
-    }
-    if (directory[length - 1] != '\\' && !AppendText(directory, PATH_BUFFER, "\\")) {
-        ReportTooLong(directory);
-        return 0;
-    }
-    return 1;
+    return result == DIRECTX_RESTART;
 }
 
 static void OpenTextFile(const char *textTemplate, const char *caption, HWND owner)
 {
     char textFile[PATH_BUFFER], directory[PATH_BUFFER], editor[PATH_BUFFER], command[PATH_BUFFER];
     BuildCdPath(textFile, sizeof textFile, textTemplate);
-    if (!GetWindowsDirectoryWithSlash(directory, caption, owner))
+    if (!GetWindowsDirectoryWithSlash(directory)) {
+        ReportError("!GetWindowsDirectory", caption, MB_OK, owner);
         return;
+    }
     if (!FormatText(editor, sizeof editor, "%s%s", directory, "notepad.exe")
         || !FormatText(command, sizeof command, "%s %s", editor, textFile)) {
         ReportTooLong(directory);

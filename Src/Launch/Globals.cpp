@@ -21,10 +21,12 @@ HWND ChooserWindow;
 char ChooserPath[PATH_BUFFER];
 char ShownPath[PATH_BUFFER];
 int ChooserCancelled;
+int CommandRunning;
 ArtPanel MainArtPanel = {IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
 ArtPanel PreviewArtPanel = {IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 void (*RestartWindows)(void) = RestartWindowsForReal;
 UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
+UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
 
 static void ResetRecord(LauncherRecord *record)
 {
@@ -52,8 +54,10 @@ void ResetLauncherGlobals(void)
     ChooserPath[0] = '\0';
     ShownPath[0] = '\0';
     ChooserCancelled = 0;
+    CommandRunning = 0;
     RestartWindows = RestartWindowsForReal;
     RealizeArtPalette = RealizePalette;
+    QueryWindowsDirectory = GetWindowsDirectoryA;
     MainArtPanel = ArtPanel{IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
     PreviewArtPanel = ArtPanel{IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 }

@@ -330,6 +330,18 @@ static void RemoveDirectoryAndEmptyParent(char *directory)
     RemoveDirectoryA(directory);
 }
 
+// A failure is not reported: what stays is the caller's to find.
+static void DeleteOneFile(const char *directory, const WIN32_FIND_DATAA &entry)
+{
+    char path[PATH_BUFFER];
+    if (!FormatText(path, sizeof path, "%s%s", directory, entry.cFileName))
+        return;
+    // Our copies are writable: a read-only file is the user's doing.
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path, entry.dwFileAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+    DeleteFileA(path);
+}
+
 void DeleteFiles(char *directory, const char *statusText)
 {
     int failure = 0;
@@ -349,9 +361,7 @@ void DeleteFiles(char *directory, const char *statusText)
         int error = OpenListing(&listing, directory);
         while (error == 0) {
             if (IsListedFile(listing.Entry)) {
-                char path[PATH_BUFFER];
-                if (FormatText(path, sizeof path, "%s%s", directory, listing.Entry.cFileName))
-                    DeleteFileA(path);
+                DeleteOneFile(directory, listing.Entry);
                 StepProgress();
                 PaceAfterFile(&pace);
             }
@@ -748,8 +758,9 @@ static int ReportTypedPathTooLong(void)
 {
     char message[PATH_BUFFER];
     FormatText(message, sizeof message,
-               "The install directory may be at most %d characters long.\nPlease choose a shorter path.",
-               (int)MAX_INSTALL_DIRECTORY);
+               "The install directory may be at most %d characters long, so that every file of the games "
+               "fits the system's limit of %d characters for a path.\nPlease choose a shorter path.",
+               (int)MAX_INSTALL_DIRECTORY, (int)SYSTEM_PATH_LIMIT);
     ReportTypedPathError(message);
     return 0;
 }

@@ -43,6 +43,7 @@ extern HWND ChooserWindow;
 extern char ChooserPath[PATH_BUFFER];
 extern char ShownPath[PATH_BUFFER];
 extern int ChooserCancelled;
+extern int CommandRunning;  // a main-dialog command is under way
 
 // Asking Windows to restart goes through this one routine; tests replace it.
 extern void (*RestartWindows)(void);
@@ -51,6 +52,10 @@ void RestartWindowsForReal(void);
 // Realising an artwork palette goes through this routine (RealizePalette);
 // tests replace it to see realisations a true-colour display hides.
 extern UINT (WINAPI *RealizeArtPalette)(HDC dc);
+
+// Asking for the Windows directory goes through this routine
+// (GetWindowsDirectoryA); tests replace it to place it at a drive root.
+extern UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size);
 
 // Puts every process-wide value back to its start-of-process state.
 void ResetLauncherGlobals(void);
@@ -75,6 +80,9 @@ int FileExists(const char *path);
 // the user may still use, and the whole; 0 when the drive cannot say, with
 // the system's error left for GetLastError.
 int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total);
+// The Windows directory with exactly one trailing backslash; 0 when the
+// system cannot say or it does not fit.
+int GetWindowsDirectoryWithSlash(char *directory);
 // Copies a "D:\..." template and puts the CD drive letter in front.
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath);
 
@@ -186,10 +194,15 @@ int AskAdditionalInstall(void);
 int ExtrasMegabytes(int level);
 INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The longest install directory the launcher accepts: every path built
-// from it (a game's "gamedat\" directory and a file name of up to 255
-// characters) must fit a path buffer.
-enum { MAX_INSTALL_DIRECTORY = PATH_BUFFER - sizeof "sw1\\gamedat\\" - 255 };
+// The longest file name on the compilation's discs: ISO 9660 CDs, 8.3 names.
+enum { LONGEST_DISC_NAME = 12 };
+// The longest install directory the launcher accepts. The system's file
+// calls stop at MAX_PATH (terminating zero included), so the longest path
+// that installing and playing builds in it, a disc file in a game's
+// "gamedat\" directory, must fit that; the configuration files and game 3's
+// files are shorter.
+enum { SYSTEM_PATH_LIMIT = MAX_PATH - 1,
+       MAX_INSTALL_DIRECTORY = SYSTEM_PATH_LIMIT - (sizeof "sw1\\gamedat\\" - 1) - LONGEST_DISC_NAME };
 int ConfirmInstallDirectory(void);
 int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result);
 INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -213,8 +226,10 @@ void ToggleInvulnerable(void);
 INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void PlayPreview(HWND dialog, int button);
 void ReplayIntro(HWND owner);
-// InstallDirectX's result for an initialiser that could not be started.
-enum { DIRECTX_NOT_STARTED = -1 };
+// InstallDirectX's results: nothing to do (declined, cancelled, or the
+// initialiser ended with 0), Windows must restart (it ran and ended with
+// anything else), or the initialiser could not be started.
+enum { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
 int InstallDirectX(int quiet);
 int DirectXNeedsRestart(int result);
 void OpenHelpFile(void);

@@ -297,7 +297,7 @@ static void OnPreviews(HWND dialog)
         ReportError("Could not create Tessarine Preview Dialog box", "Error!", MB_OK, dialog);
 }
 
-static BOOL OnMainCommand(HWND dialog, int id)
+static BOOL RunMainCommand(HWND dialog, int id)
 {
     switch (id) {
     case IDC_GAME1:        PlayGame1(); break;
@@ -315,6 +315,22 @@ static BOOL OnMainCommand(HWND dialog, int id)
     default:               return FALSE;
     }
     return TRUE;
+}
+
+// The message boxes and dialogs of a running command dispatch messages, so
+// a second command (a queued double press, a posted message) could start
+// inside the first; it is dropped instead.
+static BOOL OnMainCommand(HWND dialog, int id)
+{
+    if (CommandRunning) {
+        if (id == IDC_INVULNERABLE)  // the box has toggled itself: put its mark back
+            CheckDlgButton(dialog, IDC_INVULNERABLE, LauncherState.Cheater ? BST_CHECKED : BST_UNCHECKED);
+        return TRUE;
+    }
+    CommandRunning = 1;
+    BOOL handled = RunMainCommand(dialog, id);
+    CommandRunning = 0;
+    return handled;
 }
 
 static void OnMainPaint(HWND dialog)

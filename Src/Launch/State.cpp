@@ -103,6 +103,19 @@ void SaveLauncherState(void)
         ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
 }
 
+// The launcher always writes the directory with its backslash; one restored
+// or edited without it still names the same directory, and the next save
+// writes it back complete.
+static int ReadInstallDirectory(HKEY key, char *directory)
+{
+    if (!ReadRegistryText(key, "Installed To:", directory, PATH_BUFFER))
+        return 0;
+    size_t length = strlen(directory);
+    if (length > 0 && directory[length - 1] != '\\')
+        AppendText(directory, PATH_BUFFER, "\\");
+    return 1;
+}
+
 int LoadLauncherState(void)
 {
     HKEY key;
@@ -111,7 +124,7 @@ int LoadLauncherState(void)
     LauncherRecord &s = LauncherState;
     DWORD type;
     // Each read goes straight into its field; a failure leaves the later ones alone.
-    if (!ReadRegistryText(key, "Installed To:", s.InstalledTo, sizeof s.InstalledTo)
+    if (!ReadInstallDirectory(key, s.InstalledTo)
         || !ReadRegistryText(key, "Installed From:", s.InstalledFrom, sizeof s.InstalledFrom)
         || !ReadRegistryValue(key, "Starwarden 1 Installed", &type, &s.Game1Installed, sizeof s.Game1Installed)
         || !ReadRegistryValue(key, "Starwarden 2 Installed", &type, &s.Game2Installed, sizeof s.Game2Installed)
@@ -173,6 +186,20 @@ int DetectInstalledGames(void)
 // ---------------------------------------------------------------------------
 // Uninstall procedures
 
+// A file held open by another program, or a directory of the user's, stays
+// behind; the user is told where, since nothing tracks it any more.
+static void ReportLeftovers(const char *directory, const char *caption)
+{
+    if (GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES)
+        return;
+    char message[2 * PATH_BUFFER];
+    FormatText(message, sizeof message,
+               "Not every file could be removed: some may be in use by another program, or were not "
+               "installed with the game.\nWhat is left is in:\n%s",
+               directory);
+    ReportError(message, caption, MB_OK | MB_ICONEXCLAMATION, MainDialog);
+}
+
 static void UninstallGame(int number)
 {
     const GameInfo &game = GameTable[number - 1];
@@ -186,18 +213,22 @@ static void UninstallGame(int number)
     if (ReportError(question, "Proceed?", MB_YESNO | MB_ICONQUESTION, MainDialog) != IDYES)
         return;
 
-    char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER];
+    char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER], leftovers[PATH_BUFFER];
     FormatText(status, sizeof status, "Uninstalling %s", game.DisplayName);
     if ((hasSavegames && !BuildGamePath(savegames, game, "gamedat\\")) || !BuildGamePath(directory, game, ""))
         return;
+    CopyText(leftovers, sizeof leftovers, directory);  // DeleteFiles shortens its argument
+    // The claim goes before the first file: whenever the process dies, a
+    // game still marked installed has all its files.
+    if (number == 3)
+        Game3ExtrasLevel = 0;
+    MarkGameNotPlayable(number);
     // One level at a time: the savegames first, so that the game directory
     // (and with it an install directory left empty) can go next.
     if (hasSavegames)
         DeleteFiles(savegames, status);
     DeleteFiles(directory, status);
-    if (number == 3)
-        Game3ExtrasLevel = 0;
-    MarkGameNotPlayable(number);
+    ReportLeftovers(leftovers, status);
 }
 
 void UninstallGame1(void)
@@ -364,8 +395,7 @@ void CreateProgramFolder(void)
     if (s.Game1Installed == (s.Game2Installed ^ s.Game3Installed))
         return;
     char windows[PATH_BUFFER];
-    UINT length = GetWindowsDirectoryA(windows, sizeof windows);
-    if (length == 0 || length >= sizeof windows)
+    if (!GetWindowsDirectoryWithSlash(windows))
         return;
     char folder[PATH_BUFFER];
     if (!GetProgramsFolder(folder) || !MakeDirectoryChain(folder))
@@ -378,10 +408,6 @@ void CreateProgramFolder(void)
     }
     CopyFromCd(source, launcher);
     char program[PATH_BUFFER], command[PATH_BUFFER];
-    if (!AppendText(windows, sizeof windows, "\\")) {
-        ReportTooLong(windows);
-        return;
-    }
     if (!BuildExplorerCommand(windows, folder, program, command))
         return;
     // Cleared before Explorer starts: when it cannot, the runner re-checks

@@ -78,6 +78,17 @@ int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total)
     return 1;
 }
 
+int GetWindowsDirectoryWithSlash(char *directory)
+{
+    UINT length = QueryWindowsDirectory(directory, PATH_BUFFER);
+    if (length == 0 || length >= PATH_BUFFER) {
+        directory[0] = '\0';
+        return 0;
+    }
+    // A Windows directory at a drive root ("C:\") has its backslash already.
+    return directory[length - 1] == '\\' || AppendText(directory, PATH_BUFFER, "\\");
+}
+
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath)
 {
     if (!CopyText(buffer, capacity, templatePath))
