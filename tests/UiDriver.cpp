@@ -74,6 +74,49 @@ std::vector<int> ButtonsOfStyle(UINT mbType)
     return ids;
 }
 
+const char *IconName(UINT icon)
+{
+    switch (icon) {
+    case 0: return "no icon";
+    case MB_ICONHAND: return "the stop icon";
+    case MB_ICONQUESTION: return "the question icon";
+    case MB_ICONEXCLAMATION: return "the exclamation icon";
+    case MB_ICONASTERISK: return "the information icon";
+    default: return "an unknown icon";
+    }
+}
+
+BOOL CALLBACK FindShownIcon(HWND child, LPARAM param)
+{
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    if ((style & WS_VISIBLE) && (style & SS_TYPEMASK) == SS_ICON) {
+        HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+        if (shown != NULL) {
+            *reinterpret_cast<HICON *>(param) = shown;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+// The MB_ICON* value of the icon a box shows: the system's shared icons are
+// one handle per process, so the box's icon is compared by handle.
+UINT BoxIcon(HWND box)
+{
+    HICON shown = NULL;
+    EnumChildWindows(box, FindShownIcon, reinterpret_cast<LPARAM>(&shown));
+    if (shown == NULL)
+        return 0;
+    const struct { LPCSTR resource; UINT style; } icons[] = {
+        {IDI_HAND, MB_ICONHAND}, {IDI_QUESTION, MB_ICONQUESTION},
+        {IDI_EXCLAMATION, MB_ICONEXCLAMATION}, {IDI_ASTERISK, MB_ICONASTERISK},
+    };
+    for (const auto &icon : icons)
+        if (LoadIconA(NULL, icon.resource) == shown)
+            return icon.style;
+    return MB_ICONMASK;
+}
+
 BOOL CALLBACK CollectPushButton(HWND child, LPARAM param)
 {
     char cls[16];
@@ -392,6 +435,10 @@ void ScriptedUi::Handle(HWND hwnd)
     if (e.checkStyle && buttons != ButtonsOfStyle(e.mbType))
         ADD_FAILURE() << "Message box " << Quoted(caption) << " with text " << Quoted(text) << " has buttons "
                       << DescribeButtons(buttons) << ", expected " << DescribeButtons(ButtonsOfStyle(e.mbType));
+    UINT icon = BoxIcon(hwnd);
+    if (e.checkStyle && icon != (e.mbType & MB_ICONMASK))
+        ADD_FAILURE() << "Message box " << Quoted(caption) << " with text " << Quoted(text) << " shows "
+                      << IconName(icon) << ", expected " << IconName(e.mbType & MB_ICONMASK);
     if (!HasPushButton(hwnd, e.button)) {
         ADD_FAILURE() << "Message box " << Quoted(caption) << " with text " << Quoted(text) << " has no button "
                       << ButtonName(e.button) << " (" << e.button << "); it has " << DescribeButtons(buttons)

@@ -35,7 +35,8 @@ public:
     // A message box with exactly this caption and text; `button` is pressed.
     ScriptedUi &ExpectBox(const std::string &caption, const std::string &text, int button);
     // Refines the last ExpectBox: the box has exactly the buttons of this
-    // MB_ type (MB_OK, MB_YESNO, ...; MB_HELP adds the Help button).
+    // MB_ type (MB_OK, MB_YESNO, ...; MB_HELP adds the Help button) and the
+    // icon of its MB_ICON* part (none when the style names none).
     ScriptedUi &WithStyle(UINT mbType);
     // A dialog by caption; `act` runs once the dialog is initialised and
     // showing, then `button` is sent as WM_COMMAND (0: `act` ends it itself).

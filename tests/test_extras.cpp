@@ -227,7 +227,7 @@ TEST_F(Extras, DirectXQuestionAnsweredNoIsAbortedAndRunsNothing)
 {
     ScriptedUi ui;
     ui.ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDNO).WithStyle(MB_YESNO)
-      .ExpectBox("DirectX Installation", "Aborted", IDOK).WithStyle(MB_OK);
+      .ExpectBox("DirectX Installation", "Aborted", IDOK).WithStyle(MB_OK | MB_ICONEXCLAMATION);
     EXPECT_EQ(0, InstallDirectX(0));
     ui.Verify();
     EXPECT_TRUE(ChildRuns().empty());

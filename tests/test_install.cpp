@@ -90,7 +90,7 @@ TEST_F(Install, Game1WithYesCopiesBothDirectoriesAndRecordsTheGame)
 {
     ScriptedUi ui;
     PressOnMainDialog(ui, IDC_GAME1);
-    ui.ExpectBox(AskCaption, DefaultDir, IDYES).WithStyle(MB_YESNOCANCEL);
+    ui.ExpectBox(AskCaption, DefaultDir, IDYES).WithStyle(MB_YESNOCANCEL | MB_ICONQUESTION);
     EXPECT_EQ(0, RunMainDialog());
     ui.Verify();
     std::string game = std::string(DefaultDir) + "sw1\\";
@@ -116,7 +116,7 @@ TEST_F(Install, NoThenATypedLowerCasePathIsCreatedAndUsedWithoutFurtherQuestion)
           firstShown = ReadItemText(dialog, IDC_DIR_EDIT);
           SetEditText(dialog, IDC_DIR_EDIT, "c:\\dsaga-tests\\new place\\games");
       }, IDOK)
-      .ExpectBox(CreateCaption, target, IDYES).WithStyle(MB_YESNO);
+      .ExpectBox(CreateCaption, target, IDYES).WithStyle(MB_YESNO | MB_ICONQUESTION);
     RunMainDialog();
     ui.Verify();
     EXPECT_TRUE(mainHidden);
@@ -142,7 +142,7 @@ TEST_F(Install, ChooserWalksTheListIntoAnExistingDirectoryAndConfirmsIt)
           }
           EXPECT_TRUE(SelectListText(dialog, IDC_DIR_LIST, "[-c-]"));  // drives are listed too
       }, IDOK)
-      .ExpectBox(ConfirmCaption, target, IDYES).WithStyle(MB_YESNO)
+      .ExpectBox(ConfirmCaption, target, IDYES).WithStyle(MB_YESNO | MB_ICONQUESTION)
       .ExpectDialog("Starwarden 3 Additional Installation", [](HWND) {}, IDOK);
     RunMainDialog();
     ui.Verify();
@@ -407,7 +407,7 @@ TEST_F(FreeSpace, ExactlyTheRequiredMegabytesPassAndATenthLessFails)
     EXPECT_EQ(13ull * 1048576, SmallDiskFreeBytes());
     EXPECT_EQ(1, CheckDiskSpace('T', 13));
     LeaveFreeOnSmallDisk(12ull * 1048576 + 943718);  // 12.9 MB
-    ui.ExpectBox(SpaceCaption, SpaceMessage('T', 12.9, 13), IDOK).WithStyle(MB_OK);
+    ui.ExpectBox(SpaceCaption, SpaceMessage('T', 12.9, 13), IDOK).WithStyle(MB_OK | MB_ICONEXCLAMATION);
     EXPECT_EQ(0, CheckDiskSpace('T', 13));
     ui.Verify();
 }
@@ -592,7 +592,7 @@ TEST_F(Chooser, AnExistingPathIsConfirmedAndHandedBackWithItsBackslash)
     CreateDirectoryA((TestRoot() + "Games").c_str(), NULL);
     ScriptedUi ui;
     ui.ExpectDialog(ChooserCaption, [](HWND d) { SetEditText(d, IDC_DIR_EDIT, "c:\\dsaga-tests\\Games"); }, IDOK)
-      .ExpectBox(ConfirmCaption, "C:\\dsaga-tests\\Games\\", IDYES).WithStyle(MB_YESNO);
+      .ExpectBox(ConfirmCaption, "C:\\dsaga-tests\\Games\\", IDYES).WithStyle(MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(1, Choose());
     ui.Verify();
     EXPECT_STREQ("C:\\dsaga-tests\\Games\\", result);

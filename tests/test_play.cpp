@@ -134,7 +134,7 @@ TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
     {
         ScriptedUi ui;
         PressOnMainDialog(ui, IDC_INVULNERABLE);
-        ui.ExpectBox("Cheater!", CheaterText, IDOK).WithStyle(MB_OK);
+        ui.ExpectBox("Cheater!", CheaterText, IDOK).WithStyle(MB_OK | MB_ICONEXCLAMATION);
         RunMainDialog();
         ui.Verify();
     }

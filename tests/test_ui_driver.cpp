@@ -229,7 +229,7 @@ TEST(ScriptedUiBoxes, AnswersYesNoBoxWithEitherButton)
     HiddenWindow owner;
     for (int button : {IDNO, IDYES}) {
         ScriptedUi ui;
-        ui.ExpectBox("Uninstall", "Remove Starwarden 2?", button).WithStyle(MB_YESNO);
+        ui.ExpectBox("Uninstall", "Remove Starwarden 2?", button).WithStyle(MB_YESNO | MB_ICONQUESTION);
         EXPECT_EQ(button, MessageBoxA(owner.hwnd, "Remove Starwarden 2?", "Uninstall", MB_YESNO | MB_ICONQUESTION));
         ui.Verify();
     }
@@ -331,7 +331,7 @@ TEST(ScriptedUiDialogs, AnswersBoxRaisedFromInsideDialog)
     ScriptedUi ui;
     ui.ExpectDialog("Settings", [](HWND dlg) { SetEditText(dlg, IDC_NAME, "Vey"); }, IDOK)
         .ExpectBox("Settings", "Save changes?", IDNO)
-        .WithStyle(MB_YESNO);
+        .WithStyle(MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(IDOK, RunDialog(NameDialog("Settings"), owner.hwnd, &result));
     ui.Verify();
     EXPECT_EQ(IDNO, result.saveAnswer);
@@ -432,6 +432,34 @@ TEST(ScriptedUiFaults, ReportsButtonSetOtherThanStyle)
         "has buttons {OK (1), Cancel (2)}, expected {Yes (6), No (7)}");
     // The scripted button exists, so the script goes on as written.
     EXPECT_EQ(IDOK, answer);
+}
+
+TEST(ScriptedUiFaults, ReportsIconOtherThanStyle)
+{
+    HiddenWindow owner;
+    // A bare button style means no icon.
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedUi ui;
+            ui.ExpectBox("Aborted", "Operation Aborted", IDOK).WithStyle(MB_OK);
+            MessageBoxA(owner.hwnd, "Operation Aborted", "Aborted", MB_OK | MB_ICONEXCLAMATION);
+            ui.Verify();
+        },
+        "shows the exclamation icon, expected no icon");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedUi ui;
+            ui.ExpectBox("Proceed?", "Uninstall?", IDNO).WithStyle(MB_YESNO | MB_ICONQUESTION);
+            MessageBoxA(owner.hwnd, "Uninstall?", "Proceed?", MB_YESNO | MB_ICONEXCLAMATION);
+            ui.Verify();
+        },
+        "shows the exclamation icon, expected the question icon");
+    ScriptedUi ui;
+    ui.ExpectBox("Proceed?", "Uninstall?", IDNO).WithStyle(MB_YESNO | MB_ICONQUESTION);
+    ui.ExpectBox("Done", "Uninstalled.", IDOK).WithStyle(MB_OK);
+    MessageBoxA(owner.hwnd, "Uninstall?", "Proceed?", MB_YESNO | MB_ICONQUESTION);
+    MessageBoxA(owner.hwnd, "Uninstalled.", "Done", MB_OK);
+    ui.Verify();
 }
 
 TEST(ScriptedUiFaults, ReportsMissingButtonAndDismisses)

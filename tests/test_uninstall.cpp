@@ -120,7 +120,7 @@ TEST_F(Uninstall, EachGameGoesWhileTheOthersStay)
         Game3ExtrasLevel = 1;
 
         ScriptedUi ui;
-        ui.ExpectBox("Proceed?", Question(game), IDYES).WithStyle(MB_YESNO);
+        ui.ExpectBox("Proceed?", Question(game), IDYES).WithStyle(MB_YESNO | MB_ICONQUESTION);
         RunUninstall(game);
         ui.Verify();
 
@@ -177,7 +177,7 @@ TEST_F(Uninstall, NoAtTheQuestionChangesNothing)
     for (int game : {1, 3}) {
         SCOPED_TRACE(game);
         ScriptedUi ui;
-        ui.ExpectBox("Proceed?", Question(game), IDNO).WithStyle(MB_YESNO);
+        ui.ExpectBox("Proceed?", Question(game), IDNO).WithStyle(MB_YESNO | MB_ICONQUESTION);
         RunUninstall(game);
         ui.Verify();
         EXPECT_TRUE(PathExists(GameDirectory(game) + GameTable[game - 1].Executable));
@@ -209,7 +209,7 @@ TEST_F(Uninstall, LeftoversKeepTheGameDirectoryButTheGameIsGone)
     SetFileAttributesA((GameDirectory(1) + "data.dat").c_str(), FILE_ATTRIBUTE_READONLY);
     ScriptedUi ui;
     ui.ExpectBox("Proceed?", Question(1), IDYES);
-    ui.ExpectBox("Uninstalling Starwarden 1", LeftoversMessage(1), IDOK).WithStyle(MB_OK);
+    ui.ExpectBox("Uninstalling Starwarden 1", LeftoversMessage(1), IDOK).WithStyle(MB_OK | MB_ICONEXCLAMATION);
     UninstallGame1();
     ui.Verify();
     EXPECT_TRUE(PathExists(GameDirectory(1) + "maps\\custom.map"));
