@@ -7,12 +7,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "TestEnv.h"
 
 namespace {
@@ -25,16 +25,6 @@ const char *const TargetDirectories[] = {"sw2\\", "sw2\\gamedat\\"};
 std::string TargetRoot()
 {
     return TestRoot() + "bench\\";
-}
-
-double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER count;
-    QueryPerformanceCounter(&count);
-    return (double)count.QuadPart / (double)frequency.QuadPart;
 }
 
 // Lets the dialog paint and settle, so neither side pays for what the other left.
@@ -62,22 +52,32 @@ struct Work {
     ULONGLONG bytes = 0;
 };
 
+// Calls `visit` for every file a copy takes from the directory, in listing order.
+template <typename Visit>
+bool VisitListedFiles(const std::string &directory, Visit visit)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*.*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    do {
+        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ok = visit(entry) && ok;
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return ok;
+}
+
 Work TargetContents()
 {
     Work work;
-    for (const char *directory : TargetDirectories) {
-        WIN32_FIND_DATAA entry;
-        HANDLE listing = FindFirstFileA((TargetRoot() + directory + "*.*").c_str(), &entry);
-        if (listing == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                work.files++;
-                work.bytes += ((ULONGLONG)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
-            }
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
-    }
+    for (const char *directory : TargetDirectories)
+        VisitListedFiles(TargetRoot() + directory, [&](const WIN32_FIND_DATAA &entry) {
+            work.files++;
+            work.bytes += ((ULONGLONG)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
+            return true;
+        });
     return work;
 }
 
@@ -104,23 +104,6 @@ bool RunPlainCopy()
         for (const std::string &name : names)
             ok = CopyFileA((source + name).c_str(), (target + name).c_str(), FALSE) && ok;
     }
-    return ok;
-}
-
-// Calls `visit` for every file a copy takes from the directory, in listing order.
-template <typename Visit>
-bool VisitListedFiles(const std::string &directory, Visit visit)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*.*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = true;
-    do {
-        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ok = visit(entry) && ok;
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
     return ok;
 }
 
@@ -166,13 +149,6 @@ double TimeOne(Side side, Work *work)
     double seconds = Now() - start;
     *work = TargetContents();
     return ok ? seconds : -1.0;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 double Sum(const std::vector<double> &values)

@@ -5,13 +5,13 @@
 // medians, the ratio last. Run through scripts/bench-startup.
 #include <windows.h>
 
-#include <algorithm>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string>
 #include <vector>
 
 #include "RemoteUi.h"
+#include "BenchTiming.h"
 #include "TestEnv.h"
 
 namespace {
@@ -24,16 +24,6 @@ const char *const ProgramNames[PROGRAMS] = {"DSaga.exe", "bare_dialog.exe"};
 std::string LaunchDirectory()
 {
     return TestRoot() + "start\\";
-}
-
-double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER count;
-    QueryPerformanceCounter(&count);
-    return (double)count.QuadPart / (double)frequency.QuadPart;
 }
 
 // Both programs in one directory of drive C:, game 1 installed below it and
@@ -89,13 +79,6 @@ double TimeStart(Program program)
     double seconds = Now() - start;
     TerminateAndClose(run);  // waits until it is gone, guard objects and all
     return search.Found ? seconds : -1.0;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace
