@@ -121,17 +121,26 @@ TEST_F(CopyAndDelete, FileThatCannotBeReadStopsTheCopyWithBothMessages)
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
 
     std::string secondLine;
+    int barAtCopyBox = -1, barAtAttributeBox = -1;
     ScriptedUi ui;
     ui.ExpectDialog("copyFiles", [&](HWND box) {
         secondLine = ReadItemText(MainDialog, IDC_STATUS_TEXT2);
+        barAtCopyBox = BarPosition();
         EXPECT_EQ("Could not copy file '" + source + locked + "' to '" + target + locked + "'", ReadItemText(box, 0xFFFF));
     }, IDOK)
-      .ExpectBox("File not found to _chmod", target + locked, IDOK);
+      .ExpectDialog("File not found to _chmod", [&](HWND box) {
+        barAtAttributeBox = BarPosition();
+        EXPECT_EQ(target + locked, ReadItemText(box, 0xFFFF));
+    }, IDOK);
     EXPECT_EQ(0, CopyFiles(source.c_str(), target.c_str(), "Installing"));
     ui.Verify();
     CloseHandle(lock);
 
     EXPECT_EQ(locked, secondLine);
+    // The bar stands at the files handled before each box: two before the
+    // copy fails, the failing one too when its attribute cannot be changed.
+    EXPECT_EQ(2, barAtCopyBox);
+    EXPECT_EQ(3, barAtAttributeBox);
     EXPECT_TRUE(PathExists(target + order[0]));
     EXPECT_TRUE(PathExists(target + order[1]));
     EXPECT_FALSE(PathExists(target + locked));
@@ -232,6 +241,56 @@ TEST_F(CopyAndDelete, LongCopyNeverLetsTheDialogLookHung)
     EXPECT_GE(watcher.checks, 35);
     EXPECT_EQ(0, watcher.hung) << "over " << copies << " copies";
     EXPECT_EQ(content, ReadFileBytes(target + "f2499.dat"));
+}
+
+// Records what the bar holds each time it paints, and each text the second
+// line shows.
+struct PaintRecord {
+    std::vector<int> bar;
+    std::vector<std::string> line;
+};
+PaintRecord Painted;
+WNDPROC BarProc, LineProc;
+
+LRESULT CALLBACK RecordBarPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT)
+        Painted.bar.push_back((int)CallWindowProcA(BarProc, window, PBM_GETPOS, 0, 0));
+    return CallWindowProcA(BarProc, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK RecordLinePaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // A static control paints its new text at once, without a WM_PAINT.
+    if (message == WM_SETTEXT && IsWindowVisible(window))
+        Painted.line.push_back((const char *)lParam);
+    return CallWindowProcA(LineProc, window, message, wParam, lParam);
+}
+
+TEST_F(CopyAndDelete, CopyPaintsTheFullBarAndTheLastNameBeforeTheAreaHides)
+{
+    const std::string source = "D:\\sw2\\", target = root + "sw2\\";
+    CreateDirectoryA(target.c_str(), NULL);
+    std::vector<std::string> order = ListedFiles(source);
+    ASSERT_GT(order.size(), 100u);
+    Painted = PaintRecord();
+    BarProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(MainDialog, IDC_INSTALL_BAR), GWLP_WNDPROC, (LONG_PTR)RecordBarPaint);
+    LineProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(MainDialog, IDC_STATUS_TEXT2), GWLP_WNDPROC, (LONG_PTR)RecordLinePaint);
+    ScriptedUi ui;
+    EXPECT_EQ(1, CopyFiles(source.c_str(), target.c_str(), "Installing Starwarden 2"));
+    ui.Verify();
+
+    // The bar paints empty when the area shows, never goes back, and ends full.
+    ASSERT_GE(Painted.bar.size(), 2u);
+    EXPECT_EQ(0, Painted.bar.front());
+    EXPECT_TRUE(std::is_sorted(Painted.bar.begin(), Painted.bar.end()));
+    EXPECT_EQ((int)order.size(), Painted.bar.back());
+    // Every name shown is a file of the directory, and the last is the last file.
+    ASSERT_GE(Painted.line.size(), 1u);
+    for (size_t i = 0; i < Painted.line.size(); i++)
+        EXPECT_NE(order.end(), std::find(order.begin(), order.end(), Painted.line[i])) << Painted.line[i];
+    EXPECT_EQ(order.back(), Painted.line.back());
+    EXPECT_FALSE(StatusAreaVisible());
 }
 
 TEST_F(CopyAndDelete, DiskThatFillsUpStopsTheCopyWithTheFileMessage)

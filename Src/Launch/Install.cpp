@@ -12,14 +12,16 @@
 
 static const int StatusControls[] = {IDC_STATUS_FRAME, IDC_STATUS_TEXT1, IDC_STATUS_TEXT2, IDC_INSTALL_BAR};
 
+// The area's controls are the only children that change when it is shown or
+// hidden; the rest of the dialog is not painted again.
 static void RepaintWholeDialog(void)
 {
-    InvalidateRect(MainDialog, NULL, FALSE);
+    RedrawWindow(MainDialog, NULL, NULL, RDW_INVALIDATE | RDW_NOCHILDREN);
     UpdateWindow(MainDialog);
 }
 
 // No messages are dispatched while files are copied, so the dialog and its
-// status controls are painted by hand after every file.
+// status controls are painted by hand.
 static void RepaintMainDialog(void)
 {
     RedrawWindow(MainDialog, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -30,49 +32,52 @@ static void RepaintMainDialog(void)
 // not replaced by a "Not Responding" ghost that the user could close;
 // nothing is dispatched, so no button can start another operation in the
 // middle of this one. The file name and the bar change with every file, but
-// painting them costs more than copying a small file, so they reach the
-// screen at most every PAINT_INTERVAL_MS (and always before a message box
-// and at the end).
-enum { LOOK_INTERVAL_MS = 100, PAINT_INTERVAL_MS = 40, LARGE_FILE_BYTES = 256 * 1024 };
+// each change is a round trip to the window system that costs more than
+// copying a small file, so the loop keeps them here and gives them to the
+// controls only when it paints: at most every PAINT_INTERVAL_MS (ten times a
+// second, as smooth as a bar of a few hundred steps needs), before a message
+// box and at the end. Whatever the screen shows is exact.
+enum { LOOK_INTERVAL_MS = 100, PAINT_INTERVAL_MS = 100, LARGE_FILE_BYTES = 256 * 1024 };
 
 struct LoopPace {
     DWORD LastLook;
     DWORD LastPaint;
-    int Held;  // the file name and the bar paint only when told
+    HWND Bar;             // looked up once per operation
+    HWND Line2;
+    unsigned BarSpan;     // positions the bar has: its maximum + 1
+    unsigned Done;        // files handled so far, one bar step each
+    unsigned ShownDone;
+    int NamePending;
+    char Name[MAX_PATH];
 };
 
-static const int PacedControls[] = {IDC_STATUS_TEXT2, IDC_INSTALL_BAR};
-
-static void SetPacedRedraw(BOOL redraw)
-{
-    for (int id : PacedControls)
-        SendDlgItemMessageA(MainDialog, id, WM_SETREDRAW, redraw, 0);
-}
-
-static void HoldPace(LoopPace *pace)
-{
-    SetPacedRedraw(FALSE);
-    pace->Held = 1;
-}
-
-// `hold`: many small files follow, whose painting is paced.
-static void StartPace(LoopPace *pace, int hold)
+// `files`: the count the bar's range was set from.
+static void StartPace(LoopPace *pace, unsigned files)
 {
     pace->LastLook = pace->LastPaint = GetTickCount();
-    pace->Held = 0;
-    if (hold)
-        HoldPace(pace);
+    pace->Bar = GetDlgItem(MainDialog, IDC_INSTALL_BAR);
+    pace->Line2 = GetDlgItem(MainDialog, IDC_STATUS_TEXT2);
+    pace->BarSpan = (files & 0xFFFF) + 1;
+    pace->Done = pace->ShownDone = 0;
+    pace->NamePending = 0;
 }
 
-// Brings the status area on screen up to date and lets it paint freely.
-static void ReleasePace(LoopPace *pace)
+static void NoteFileName(LoopPace *pace, const char *name)
 {
-    if (!pace->Held)
-        return;
-    pace->Held = 0;
-    SetPacedRedraw(TRUE);
-    for (int id : PacedControls)
-        RedrawWindow(GetDlgItem(MainDialog, id), NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    pace->NamePending = CopyText(pace->Name, sizeof pace->Name, name);
+}
+
+// Puts the file name and the bar on screen as they stand.
+static void PaintPace(LoopPace *pace)
+{
+    if (pace->NamePending)
+        SetWindowTextA(pace->Line2, pace->Name);
+    pace->NamePending = 0;
+    if (pace->Done != pace->ShownDone) {
+        // One step per file, starting over past the maximum as a step does.
+        SendMessageA(pace->Bar, PBM_SETPOS, pace->Done % pace->BarSpan, 0);
+        pace->ShownDone = pace->Done;
+    }
     RepaintMainDialog();
     pace->LastPaint = GetTickCount();
 }
@@ -87,13 +92,12 @@ static void KeepResponsive(LoopPace *pace)
     PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
 }
 
-// After each file: paint when it is time, and stay responsive.
+// After each file: one more step of the bar, painted when it is time.
 static void PaceAfterFile(LoopPace *pace)
 {
-    if (pace->Held && GetTickCount() - pace->LastPaint >= PAINT_INTERVAL_MS) {
-        ReleasePace(pace);
-        HoldPace(pace);
-    }
+    pace->Done++;
+    if (GetTickCount() - pace->LastPaint >= PAINT_INTERVAL_MS)
+        PaintPace(pace);
     KeepResponsive(pace);
 }
 
@@ -239,6 +243,18 @@ int ClearReadOnly(const char *path)
         || SetFileAttributesA(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
 }
 
+// A copy takes its source's attributes, so the listing already says which
+// copies are read-only; a failed copy is looked at on the disk.
+static int LeaveCopyWritable(const char *path, const WIN32_FIND_DATAA &entry, int copied)
+{
+    if (!copied)
+        return ClearReadOnly(path);
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return 1;
+    DWORD attributes = entry.dwFileAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY;
+    return SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
 // Copies one file of the copying pass; returns 0 when it noticed a failure.
 static int CopyOneFile(const char *source, const char *destination, const WIN32_FIND_DATAA &entry, LoopPace *pace)
 {
@@ -251,25 +267,24 @@ static int CopyOneFile(const char *source, const char *destination, const WIN32_
     char sourcePath[PATH_BUFFER], destinationPath[PATH_BUFFER];
     int fits = FormatText(sourcePath, sizeof sourcePath, "%s%s", source, name)
             && FormatText(destinationPath, sizeof destinationPath, "%s%s", destination, name);
-    int ok = 1;
-    SetStatusLine2(name);
+    NoteFileName(pace, name);
     // A path that does not fit its buffer is a failed copy, never a shortened one.
-    if (!fits || !CopyFileExA(sourcePath, destinationPath, progress, pace, NULL, 0)) {
-        ReleasePace(pace);  // the box shows over the file it speaks of
+    int copied = fits && CopyFileExA(sourcePath, destinationPath, progress, pace, NULL, 0);
+    if (!copied) {
+        PaintPace(pace);  // the box shows over the file it speaks of
         char message[4 * PATH_BUFFER];
         FormatText(message, sizeof message, "Could not copy file '%s%s' to '%s%s'", source, name, destination, name);
         ReportError(message, "copyFiles", MB_OK, MainDialog);
-        ok = 0;
     }
-    StepProgress();
+    PaceAfterFile(pace);
     if (!fits)
         return 0;
-    if (!ClearReadOnly(destinationPath)) {
-        ReleasePace(pace);
+    if (!LeaveCopyWritable(destinationPath, entry, copied)) {
+        PaintPace(pace);
         ReportError(destinationPath, "File not found to _chmod", MB_OK, MainDialog);
-        ok = 0;
+        return 0;
     }
-    return ok;
+    return copied;
 }
 
 int CopyFiles(const char *source, const char *destination, const char *statusText)
@@ -290,15 +305,14 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
     listing.Find = INVALID_HANDLE_VALUE;
     if (!failure) {
         LoopPace pace;
-        StartPace(&pace, 1);
+        StartPace(&pace, count);
         error = OpenListing(&listing, source);
         while (error == 0 && !failure) {
             if (IsListedFile(listing.Entry) && !CopyOneFile(source, destination, listing.Entry, &pace))
                 failure = 1;
-            PaceAfterFile(&pace);
             error = NextEntry(&listing);
         }
-        ReleasePace(&pace);
+        PaintPace(&pace);
         if (error != 0 && error != LISTING_END) {
             ReportListingError("_findnext == -1 && errno == %d", error, "CopyFiles");
             failure = 1;
@@ -357,17 +371,16 @@ void DeleteFiles(char *directory, const char *statusText)
     listing.Find = INVALID_HANDLE_VALUE;
     if (!failure) {
         LoopPace pace;
-        StartPace(&pace, 1);
+        StartPace(&pace, count);
         int error = OpenListing(&listing, directory);
         while (error == 0) {
             if (IsListedFile(listing.Entry)) {
                 DeleteOneFile(directory, listing.Entry);
-                StepProgress();
                 PaceAfterFile(&pace);
             }
             error = NextEntry(&listing);
         }
-        ReleasePace(&pace);
+        PaintPace(&pace);
         if (error != LISTING_END)
             ReportListingError("_findnext == -1 && errno == %d (del)", error, "DeleteFiles");
     }
@@ -485,7 +498,7 @@ static void CopyAdditionalFiles(const char *gameDirectory)
     FormatText(cdRoot, sizeof cdRoot, "%c:\\", CdDriveLetter());
     // Three large files: each is painted as soon as it is done.
     LoopPace pace;
-    StartPace(&pace, 0);
+    StartPace(&pace, 0);  // only for the look at the queue while a file copies
     ShowStatusArea();
     SetStatusLine1("Installing Additional Starwarden 3 Files");
     SetProgressRange(0, 3);

@@ -6,8 +6,6 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include <string>
-
 // ---------------------------------------------------------------------------
 // Message boxes
 
@@ -26,16 +24,12 @@ int ReportChooserError(const char *text, const char *caption, UINT style)
 
 static int CurrentDirectoryIsOnCdRom(void)
 {
-    DWORD size = GetCurrentDirectoryA(0, NULL);
-    if (size == 0)
+    // The full path of "\\" is the root of the current directory's drive;
+    // one on no lettered drive (a share) does not fit, and the check passes.
+    char root[sizeof "C:\\"];
+    DWORD length = GetFullPathNameA("\\", sizeof root, root, NULL);
+    if (length == 0 || length >= sizeof root || root[1] != ':')
         return 0;
-    std::string current(size, '\0');
-    if (GetCurrentDirectoryA(size, &current[0]) == 0)
-        return 0;
-    if (current.size() < 2 || current[1] != ':')
-        return 0;  // not on a lettered drive (a UNC path): the check passes
-    char root[] = "C:\\";
-    root[0] = current[0];
     return GetDriveTypeA(root) == DRIVE_CDROM;
 }
 
