@@ -21,10 +21,20 @@ HWND ChooserWindow;
 char ChooserPath[PATH_BUFFER];
 char ShownPath[PATH_BUFFER];
 int ChooserCancelled;
+FittedFont FittedFonts[FITTED_FONT_SLOTS];
 ArtPanel MainArtPanel = {IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
 ArtPanel PreviewArtPanel = {IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 void (*RestartWindows)(void) = RestartWindowsForReal;
 UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
+
+static void ReleaseFittedFonts(void)
+{
+    for (FittedFont &slot : FittedFonts) {
+        if (slot.Font != NULL)
+            DeleteObject(slot.Font);
+        memset(&slot, 0, sizeof slot);
+    }
+}
 
 static void ResetRecord(LauncherRecord *record)
 {
@@ -52,6 +62,7 @@ void ResetLauncherGlobals(void)
     ChooserPath[0] = '\0';
     ShownPath[0] = '\0';
     ChooserCancelled = 0;
+    ReleaseFittedFonts();
     RestartWindows = RestartWindowsForReal;
     RealizeArtPalette = RealizePalette;
     MainArtPanel = ArtPanel{IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
