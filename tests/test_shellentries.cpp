@@ -3,6 +3,7 @@
 // folder opened once in Explorer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "TestEnv.h"
@@ -22,6 +23,119 @@ std::string UninstallKey(const char *game)
 std::string TextOf(const RegistryValue &value)
 {
     return std::string(value.bytes.begin(), value.bytes.end());
+}
+
+RegistryValue EntryValue(const char *game, const char *name)
+{
+    return ReadValue(HKEY_LOCAL_MACHINE, UninstallKey(game).c_str(), name);
+}
+
+// A text value as the system's list reads it: REG_SZ, with its terminating zero.
+void ExpectEntryText(const char *game, const char *name, const std::string &expected)
+{
+    RegistryValue value = EntryValue(game, name);
+    EXPECT_TRUE(value.present) << name;
+    EXPECT_EQ((DWORD)REG_SZ, value.type) << name;
+    EXPECT_EQ(expected + '\0', TextOf(value)) << name;
+}
+
+DWORD ExpectEntryNumber(const char *game, const char *name)
+{
+    RegistryValue value = EntryValue(game, name);
+    EXPECT_EQ((DWORD)REG_DWORD, value.type) << name;
+    if (value.bytes.size() != sizeof(DWORD)) {
+        ADD_FAILURE() << name << " holds " << value.bytes.size() << " bytes";
+        return ~0u;
+    }
+    DWORD number;
+    memcpy(&number, value.bytes.data(), sizeof number);
+    return number;
+}
+
+std::string Today()
+{
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[16];
+    snprintf(date, sizeof date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    return date;
+}
+
+// What the files under a directory take on the disk, as the file system
+// reports it for each file, and what they hold.
+void SumFiles(const std::string &directory, ULONGLONG *allocated, ULONGLONG *held)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, listing) << directory;
+    do {
+        std::string name = entry.cFileName, path = directory + name;
+        if (name == "." || name == "..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            SumFiles(path + "\\", allocated, held);
+            continue;
+        }
+        HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        FILE_STANDARD_INFO info = {};
+        EXPECT_TRUE(GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info)) << path;
+        CloseHandle(file);
+        *allocated += info.AllocationSize.QuadPart;
+        *held += ((ULONGLONG)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+}
+
+// The system's own list of programs that can be removed, one "key|||name"
+// line each, as its uninstaller prints it.
+std::vector<std::string> SystemProgramList()
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        ADD_FAILURE() << "no pipe, error " << GetLastError();
+        return {};
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    char line[] = "uninstaller.exe --list";
+    PROCESS_INFORMATION child = {};
+    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &child);
+    CloseHandle(writeEnd);
+    std::string output;
+    char chunk[4096];
+    DWORD got;
+    while (started && ReadFile(readEnd, chunk, sizeof chunk, &got, NULL) && got > 0)
+        output.append(chunk, got);
+    CloseHandle(readEnd);
+    if (!started) {
+        ADD_FAILURE() << "cannot start the system's uninstaller, error " << GetLastError();
+        return {};
+    }
+    WaitForSingleObject(child.hProcess, 30000);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < output.size(); start = end + 1) {
+        end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        std::string one = output.substr(start, end - start);
+        if (!one.empty() && one.back() == '\r')
+            one.pop_back();
+        if (!one.empty())
+            lines.push_back(one);
+    }
+    return lines;
+}
+
+bool Listed(const std::vector<std::string> &list, const std::string &line)
+{
+    return std::find(list.begin(), list.end(), line) != list.end();
 }
 
 // Runs a whole command line, program path first, and waits for its exit
@@ -79,9 +193,19 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     InsertDisc('E', 1);
     LauncherState.InstalledFrom[0] = 'E';
     ASSERT_TRUE(GetFileAttributesA("E:\\install\\uninstal.exe") & FILE_ATTRIBUTE_READONLY);
+    PutGame(2);
     ScriptedUi ui;
     RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
     ui.Verify();
+
+    // What the system's list of programs shows beside the name.
+    ExpectEntryText("sw2", "Publisher", "Tessarine Systems");
+    ExpectEntryText("sw2", "DisplayIcon", "C:\\dsaga-tests\\saga\\sw2\\sw2.exe");
+    ExpectEntryText("sw2", "InstallLocation", "C:\\dsaga-tests\\saga\\sw2\\");
+    ExpectEntryText("sw2", "InstallDate", Today());
+    EXPECT_NE(0u, ExpectEntryNumber("sw2", "EstimatedSize"));  // its figure: EstimatedSizeIs...
+    EXPECT_EQ(1u, ExpectEntryNumber("sw2", "NoModify"));
+    EXPECT_EQ(1u, ExpectEntryNumber("sw2", "NoRepair"));
 
     std::string key = UninstallKey("sw2");
     RegistryValue name = ReadValue(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
@@ -105,6 +229,77 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     DWORD attributes = GetFileAttributesA("C:\\uninstal.exe");
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     EXPECT_EQ(0u, attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// Measured after a real installation from the disc, and again when the
+// game directory has grown.
+TEST_F(UninstallEntry, EstimatedSizeIsWhatTheGameTakesOnTheDisk)
+{
+    ScriptedUi ui;
+    ASSERT_EQ(1, InstallGame1());
+    MarkGamePlayable(1);
+    ULONGLONG allocated = 0, held = 0;
+    SumFiles(std::string(Saga) + "sw1\\", &allocated, &held);
+    ASSERT_GT(held, 1000000u);  // the game's data, gamedat\ included
+    DWORD installed = ExpectEntryNumber("sw1", "EstimatedSize");
+    EXPECT_EQ((allocated + 1023) / 1024, installed);
+    EXPECT_NEAR((double)installed, held / 1024.0, held / 1024.0 / 10 + 64);  // not a figure from elsewhere
+
+    WriteFileBytes(std::string(Saga) + "sw1\\gamedat\\save1.sav", std::string(100000, 's'));
+    MarkGamePlayable(1);
+    ui.Verify();
+    allocated = held = 0;
+    SumFiles(std::string(Saga) + "sw1\\", &allocated, &held);
+    DWORD grown = ExpectEntryNumber("sw1", "EstimatedSize");
+    EXPECT_EQ((allocated + 1023) / 1024, grown);
+    EXPECT_NEAR(100000 / 1024.0, (double)grown - installed, 8.0);
+}
+
+// A later start writes the entry again; the day of the install stays. A
+// new installation after an uninstall is a new day's.
+TEST_F(UninstallEntry, InstallDateIsKeptAcrossALaterStartAndRenewedByANewInstall)
+{
+    PutGame(3);
+    WriteRecord(Saga, "D", 0, 0, 1, 0);
+    ScriptedUi ui;
+    MarkGamePlayable(3);
+    ExpectEntryText("sw3", "InstallDate", Today());
+    WriteText(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str(), "InstallDate", "19981106");
+    WriteText(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str(), "Publisher", "someone else");
+
+    DestroyPanelForTest();
+    ResetLauncherGlobals();
+    CreatePanelForTest();
+    ASSERT_EQ(1, LoadLauncherState());
+    ASSERT_EQ(1, DetectInstalledGames());
+    ExpectEntryText("sw3", "InstallDate", "19981106");
+    ExpectEntryText("sw3", "Publisher", "Tessarine Systems");  // the rest is written anew
+
+    MarkGameNotPlayable(3);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str()));  // deleted whole
+    ui.Verify();
+    FirstRun = 0;  // no program folder (and no Explorer to wait for) this time
+    MarkGamePlayable(3);
+    ExpectEntryText("sw3", "InstallDate", Today());
+}
+
+TEST_F(UninstallEntry, SystemListOfProgramsShowsEachInstalledGame)
+{
+    for (int game = 1; game <= 3; game++)
+        PutGame(game);
+    ScriptedUi ui;
+    for (int game = 1; game <= 3; game++)
+        MarkGamePlayable(game);
+    std::vector<std::string> list = SystemProgramList();
+    for (const char *line : {"sw1|||Starwarden 1", "sw2|||Starwarden 2", "sw3|||Starwarden 3"})
+        EXPECT_TRUE(Listed(list, line)) << line << " not among " << ::testing::PrintToString(list);
+
+    MarkGameNotPlayable(2);
+    ui.Verify();
+    list = SystemProgramList();
+    EXPECT_FALSE(Listed(list, "sw2|||Starwarden 2"));
+    EXPECT_TRUE(Listed(list, "sw1|||Starwarden 1"));
+    EXPECT_TRUE(Listed(list, "sw3|||Starwarden 3"));
 }
 
 TEST_F(UninstallEntry, WithoutTheCdTheEntryIsWrittenAndNothingIsCopiedOrSaid)

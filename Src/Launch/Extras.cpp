@@ -271,6 +271,7 @@ static BOOL OnInitPreviews(HWND dialog)
     InitArtPanel(&PreviewArtPanel, dialog);
     CentreWindow(dialog);
     CheckDlgButton(dialog, IDC_FULLSCREEN, BST_CHECKED);
+    FitDialogTexts(dialog);
     return TRUE;
 }
 
@@ -444,6 +445,7 @@ static BOOL OnInitSystemResources(HWND dialog)
     SetDlgItemTextA(dialog, IDC_RAM, RamText);
     SetDlgItemTextA(dialog, IDC_FOOTPRINT, FootprintText);
     SetDlgItemTextA(dialog, IDC_DRIVESPACE, DriveText);
+    FitDialogTexts(dialog);
     return TRUE;
 }
 

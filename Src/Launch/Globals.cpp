@@ -22,11 +22,21 @@ char ChooserPath[PATH_BUFFER];
 char ShownPath[PATH_BUFFER];
 int ChooserCancelled;
 int CommandRunning;
+FittedFont FittedFonts[FITTED_FONT_SLOTS];
 ArtPanel MainArtPanel = {IDC_MAIN_ART, IDB_MAIN_ART, NULL, NULL, NULL, NULL, NULL, 0};
 ArtPanel PreviewArtPanel = {IDC_PREVIEW_ART, IDB_PREVIEW_ART, NULL, NULL, NULL, NULL, NULL, 0};
 void (*RestartWindows)(void) = RestartWindowsForReal;
 UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
 UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
+
+static void ReleaseFittedFonts(void)
+{
+    for (FittedFont &slot : FittedFonts) {
+        if (slot.Font != NULL)
+            DeleteObject(slot.Font);
+        memset(&slot, 0, sizeof slot);
+    }
+}
 
 static void ResetRecord(LauncherRecord *record)
 {
@@ -55,6 +65,7 @@ void ResetLauncherGlobals(void)
     ShownPath[0] = '\0';
     ChooserCancelled = 0;
     CommandRunning = 0;
+    ReleaseFittedFonts();
     RestartWindows = RestartWindowsForReal;
     RealizeArtPalette = RealizePalette;
     QueryWindowsDirectory = GetWindowsDirectoryA;

@@ -579,6 +579,7 @@ INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     switch (message) {
     case WM_INITDIALOG:
         CheckDlgButton(dialog, IDC_ADD_NONE, BST_CHECKED);
+        FitDialogTexts(dialog);
         CentreAndShowWindow(dialog);
         return TRUE;
     case WM_COMMAND:
@@ -845,6 +846,7 @@ static int AcceptTypedPath(void)
 static BOOL OnInitChooser(HWND dialog)
 {
     ChooserWindow = dialog;
+    FitDialogTexts(dialog);
     CentreChooser();
     NavigateChooser(ChooserPath, 1);
     SendMessageA(dialog, WM_USER + 1, 0xFACE, 0);

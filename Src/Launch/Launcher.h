@@ -44,6 +44,14 @@ extern char ChooserPath[PATH_BUFFER];
 extern char ShownPath[PATH_BUFFER];
 extern int ChooserCancelled;
 extern int CommandRunning;  // a main-dialog command is under way
+// The smaller fonts given to controls whose text does not fit: made once,
+// shared by every dialog, deleted by ResetLauncherGlobals.
+enum { FITTED_FONT_SLOTS = 16 };
+struct FittedFont {
+    LOGFONTA Shape;
+    HFONT Font;
+};
+extern FittedFont FittedFonts[FITTED_FONT_SLOTS];
 
 // Asking Windows to restart goes through this one routine; tests replace it.
 extern void (*RestartWindows)(void);
@@ -102,6 +110,10 @@ void HideMainDialog(void);
 void ShowMainDialog(void);
 void HideDialogItem(HWND dialog, int id);
 void ShowDialogItem(HWND dialog, int id);
+// Gives every control of a dialog whose text does not fit in the dialog
+// font a smaller size of the same face in which it does; run at the end of
+// each dialog's initialisation, once its texts are set.
+void FitDialogTexts(HWND dialog);
 
 // Main panel button states
 struct GameInfo {

@@ -1,9 +1,11 @@
 // Launcher shell: the start-up checks and single-instance guard, the
 // start-up sequence, the main dialog with its command dispatch, the main
-// panel's button states and the palette artwork panels.
+// panel's button states, the palette artwork panels and the fitting of
+// dialog texts to their controls.
 #include "Launcher.h"
 
 #include <commctrl.h>
+#include <stdlib.h>
 #include <string.h>
 
 // ---------------------------------------------------------------------------
@@ -264,6 +266,7 @@ static BOOL OnInitMain(HWND dialog)
 {
     ShowWindow(dialog, SW_HIDE);
     InitArtPanel(&MainArtPanel, dialog);
+    FitDialogTexts(dialog);
     CentreWindow(dialog);
     switch (RunStartup(dialog, ModuleInstance)) {
     case -1:
@@ -633,4 +636,146 @@ void PaletteChangedStep(ArtPanel *panel, HWND dialog, HWND changer)
         UpdateColors(dc);
     SelectPalette(dc, oldPalette, FALSE);
     ReleaseDC(panel->Control, dc);
+}
+
+// ---------------------------------------------------------------------------
+// Readable texts
+
+// Where a control draws its text and how it wraps it. The margins are the
+// widest that any look of the system gives its frames and check marks, in
+// pixels at 96 DPI, scaled with the display.
+struct TextLayout {
+    RECT Area;
+    UINT Format;
+};
+
+static int ScaledPixels(HDC dc, int pixels)
+{
+    return MulDiv(pixels, GetDeviceCaps(dc, LOGPIXELSX), 96);
+}
+
+static int DescribeButtonText(HDC dc, LONG style, TextLayout *layout)
+{
+    layout->Format = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
+    switch (style & BS_TYPEMASK) {
+    case BS_PUSHBUTTON:
+    case BS_DEFPUSHBUTTON:
+        InflateRect(&layout->Area, -(ScaledPixels(dc, 4) + 1), -ScaledPixels(dc, 3));
+        return 1;
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        layout->Area.left += ScaledPixels(dc, 13 + 6) + 1;  // the mark and the gap after it
+        return 1;
+    case BS_GROUPBOX:
+        InflateRect(&layout->Area, -(ScaledPixels(dc, 10) + 2), 0);
+        layout->Format = DT_SINGLELINE;
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+static int DescribeStaticText(LONG style, TextLayout *layout)
+{
+    UINT prefix = (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
+    switch (style & SS_TYPEMASK) {
+    case SS_LEFT:
+    case SS_CENTER:
+    case SS_RIGHT:
+        layout->Format = DT_WORDBREAK | DT_EXPANDTABS | prefix;
+        return 1;
+    case SS_SIMPLE:
+    case SS_LEFTNOWORDWRAP:
+        layout->Format = DT_SINGLELINE | DT_EXPANDTABS | prefix;
+        return 1;
+    default:
+        return 0;  // frames and pictures: no text to show
+    }
+}
+
+static int DescribeText(HWND control, HDC dc, TextLayout *layout)
+{
+    char className[16];
+    if (GetClassNameA(control, className, sizeof className) == 0 || !GetClientRect(control, &layout->Area))
+        return 0;
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    if (lstrcmpiA(className, "Button") == 0)
+        return DescribeButtonText(dc, style, layout);
+    if (lstrcmpiA(className, "Static") == 0)
+        return DescribeStaticText(style, layout);
+    return 0;
+}
+
+static int TextFits(HDC dc, HFONT font, const char *text, const TextLayout &layout)
+{
+    LONG width = layout.Area.right - layout.Area.left, height = layout.Area.bottom - layout.Area.top;
+    RECT needed = {0, 0, width, 0};
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    DrawTextA(dc, text, -1, &needed, layout.Format | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    return needed.right <= width && needed.bottom <= height;
+}
+
+static int SameFontShape(const LOGFONTA &a, const LOGFONTA &b)
+{
+    return a.lfHeight == b.lfHeight && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic
+        && a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet
+        && a.lfPitchAndFamily == b.lfPitchAndFamily && strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+
+// The dialog font's face at a smaller height, made once for all dialogs;
+// null when every slot is taken, and the control keeps its font.
+static HFONT SmallerFont(const LOGFONTA &base, LONG height)
+{
+    LOGFONTA shape = base;
+    shape.lfHeight = base.lfHeight < 0 ? -height : height;
+    shape.lfWidth = 0;
+    for (FittedFont &slot : FittedFonts) {
+        if (slot.Font != NULL && SameFontShape(slot.Shape, shape))
+            return slot.Font;
+        if (slot.Font == NULL) {
+            slot.Shape = shape;
+            slot.Font = CreateFontIndirectA(&shape);
+            return slot.Font;
+        }
+    }
+    return NULL;
+}
+
+// Steps down a pixel at a time; below 6 pixels at 96 DPI nothing is
+// readable, so the smallest tried is kept even if the text still overflows.
+static void FitControlText(HWND control, HDC dc)
+{
+    char text[PATH_BUFFER];
+    TextLayout layout;
+    LOGFONTA base;
+    HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
+    if (GetWindowTextA(control, text, sizeof text) == 0 || font == NULL || !DescribeText(control, dc, &layout)
+        || TextFits(dc, font, text, layout) || GetObjectA(font, sizeof base, &base) == 0)
+        return;
+    HFONT chosen = NULL;
+    for (LONG height = labs(base.lfHeight) - 1; height >= ScaledPixels(dc, 6); height--) {
+        HFONT smaller = SmallerFont(base, height);
+        if (smaller == NULL)
+            break;
+        chosen = smaller;
+        if (TextFits(dc, smaller, text, layout))
+            break;
+    }
+    if (chosen != NULL)
+        SendMessageA(control, WM_SETFONT, (WPARAM)chosen, TRUE);
+}
+
+void FitDialogTexts(HWND dialog)
+{
+    HDC dc = GetDC(dialog);
+    if (dc == NULL)
+        return;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control != NULL; control = GetWindow(control, GW_HWNDNEXT))
+        FitControlText(control, dc);
+    ReleaseDC(dialog, dc);
 }

@@ -348,6 +348,96 @@ static int WriteUninstallValues(HKEY key, const char *displayName, const char *d
     return WriteRegistryText(key, "UninstallString", command);
 }
 
+// What the file system has set aside for a file, which is what the
+// system's list of programs means by a program's size.
+static ULONGLONG AllocatedBytes(const char *path)
+{
+    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    FILE_STANDARD_INFO info;
+    BOOL known = GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info);
+    CloseHandle(file);
+    return known ? (ULONGLONG)info.AllocationSize.QuadPart : 0;
+}
+
+// Bytes on the disk of a directory (ending in a backslash) and everything
+// below it; links to other directories are not followed.
+static ULONGLONG MeasureDirectory(const char *directory)
+{
+    char pattern[PATH_BUFFER], path[PATH_BUFFER];
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FormatText(pattern, sizeof pattern, "%s*", directory) ? FindFirstFileA(pattern, &entry)
+                                                                           : INVALID_HANDLE_VALUE;
+    if (listing == INVALID_HANDLE_VALUE)
+        return 0;
+    ULONGLONG total = 0;
+    do {
+        DWORD attributes = entry.dwFileAttributes;
+        int isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0
+            || (isDirectory && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            || !FormatText(path, sizeof path, isDirectory ? "%s%s\\" : "%s%s", directory, entry.cFileName))
+            continue;
+        total += isDirectory ? MeasureDirectory(path) : AllocatedBytes(path);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return total;
+}
+
+static int32_t KilobytesOnDisk(const char *directory)
+{
+    ULONGLONG kilobytes = (MeasureDirectory(directory) + 1023) / 1024;
+    return kilobytes > INT32_MAX ? INT32_MAX : (int32_t)kilobytes;
+}
+
+// The day of the install: an entry written again at a later start keeps the
+// date it already holds.
+static void ChooseInstallDate(HKEY key, char *date, size_t capacity)
+{
+    char kept[16];
+    DWORD type, count = sizeof kept;
+    if (RegQueryValueExA(key, "InstallDate", NULL, &type, (BYTE *)kept, &count) == ERROR_SUCCESS
+        && type == REG_SZ && count == 9 && kept[8] == '\0' && strspn(kept, "0123456789") == 8) {
+        CopyText(date, capacity, kept);
+        return;
+    }
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    FormatText(date, capacity, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+}
+
+static const char *ExecutableOf(const char *keyName)
+{
+    for (const GameInfo &game : GameTable)
+        if (strcmp(game.KeyName, keyName) == 0)
+            return game.Executable;
+    return "";  // not reached: every entry is registered from a row of the table
+}
+
+// The values the system's list of programs shows beside the name: maker,
+// icon, place, size and date, and no Modify or Repair, which would do nothing.
+static int WriteListingValues(HKEY key, const char *keyName, const char *directory)
+{
+    char location[PATH_BUFFER], icon[PATH_BUFFER], date[16];
+    if (!FormatText(location, sizeof location, "%s%s", LauncherState.InstalledTo, directory)
+        || !FormatText(icon, sizeof icon, "%s%s", location, ExecutableOf(keyName))) {
+        RegCloseKey(key);
+        ReportTooLong(LauncherState.InstalledTo);
+        return 0;
+    }
+    const int32_t size = KilobytesOnDisk(location), set = 1;
+    ChooseInstallDate(key, date, sizeof date);
+    return WriteRegistryText(key, "Publisher", "Tessarine Systems")
+        && WriteRegistryText(key, "DisplayIcon", icon)
+        && WriteRegistryText(key, "InstallLocation", location)
+        && WriteRegistryNumber(key, "EstimatedSize", &size)
+        && WriteRegistryText(key, "InstallDate", date)
+        && WriteRegistryNumber(key, "NoModify", &set)
+        && WriteRegistryNumber(key, "NoRepair", &set);
+}
+
 void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
 {
     char path[PATH_BUFFER];
@@ -356,7 +446,7 @@ void RegisterUninstallEntry(const char *keyName, const char *displayName, const 
         ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
         return;
     }
-    if (!WriteUninstallValues(key, displayName, directory))
+    if (!WriteUninstallValues(key, displayName, directory) || !WriteListingValues(key, keyName, directory))
         return;  // the failed step has reported and closed the key
     if (RegCloseKey(key) != ERROR_SUCCESS) {
         ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
