@@ -82,6 +82,40 @@ SIZE ClientSize(HWND window)
     return SIZE{rect.right, rect.bottom};
 }
 
+// Draws the text unclipped as the control wraps it and tells whether ink
+// falls outside width x height: a font's small sizes can draw wider than
+// their metrics, and metrics alone would pass a text cut off on the screen.
+bool InkOverflows(HDC dc, const char *text, UINT format, LONG width, LONG height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, 2 * width, -2 * height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void *bits = nullptr;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP surface = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    EXPECT_TRUE(surface != NULL) << "no surface to draw " << text << " on";
+    if (surface == NULL) {
+        DeleteDC(memory);
+        return false;
+    }
+    HGDIOBJ oldSurface = SelectObject(memory, surface);
+    HGDIOBJ oldFont = SelectObject(memory, GetCurrentObject(dc, OBJ_FONT));
+    PatBlt(memory, 0, 0, 2 * width, 2 * height, WHITENESS);
+    RECT area = {0, 0, width, height};
+    DrawTextA(memory, text, -1, &area, format | DT_NOCLIP);
+    GdiFlush();
+    bool overflows = false;
+    const DWORD *pixel = static_cast<const DWORD *>(bits);
+    for (LONG y = 0; y < 2 * height; y++)
+        for (LONG x = 0; x < 2 * width; x++)
+            if ((pixel[y * 2 * width + x] & 0xFFFFFF) != 0xFFFFFF && (x >= width || y >= height))
+                overflows = true;
+    SelectObject(memory, oldFont);
+    SelectObject(memory, oldSurface);
+    DeleteObject(surface);
+    DeleteDC(memory);
+    return overflows;
+}
+
 // Measures the control's text in its own font, wrapped as the control wraps
 // it; false when it has no text to show.
 bool MeasureText(HWND control, DialogSeen *seen)
@@ -98,7 +132,7 @@ bool MeasureText(HWND control, DialogSeen *seen)
         LONG width = area.right - area.left, height = area.bottom - area.top;
         RECT needed = {0, 0, width, 0};
         DrawTextA(dc, text, -1, &needed, format | DT_CALCRECT);
-        if (needed.right > width || needed.bottom > height)
+        if (needed.right > width || needed.bottom > height || InkOverflows(dc, text, format, width, height))
             seen->cutOff.push_back(std::string(text) + ": needs " + std::to_string(needed.right) + "x" +
                                    std::to_string(needed.bottom) + ", has " + std::to_string(width) + "x" +
                                    std::to_string(height));

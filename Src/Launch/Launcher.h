@@ -46,7 +46,7 @@ extern int ChooserCancelled;
 extern int CommandRunning;  // a main-dialog command is under way
 // The smaller fonts given to controls whose text does not fit: made once,
 // shared by every dialog, deleted by ResetLauncherGlobals.
-enum { FITTED_FONT_SLOTS = 16 };
+enum { FITTED_FONT_SLOTS = 32 };
 struct FittedFont {
     LOGFONTA Shape;
     HFONT Font;

@@ -710,14 +710,53 @@ static int DescribeText(HWND control, HDC dc, TextLayout *layout)
     return 0;
 }
 
+// Draws the text as the control wraps it, unclipped, on a white surface twice
+// the area's size, and tells whether any ink falls outside the area. Some
+// fonts' small sizes (embedded bitmaps) draw wider than their metrics say,
+// so the metrics alone can pass a text that is cut off on the screen.
+static int InkStaysInside(HDC dc, HFONT font, const char *text, const TextLayout &layout, LONG width, LONG height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 2 * width;
+    info.bmiHeader.biHeight = -2 * height;  // top-down: row y starts at y * 2 * width
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = NULL;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP surface = memory != NULL ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0) : NULL;
+    int inside = 1;  // without a surface to draw on, the metrics decide
+    if (surface != NULL) {
+        HGDIOBJ oldSurface = SelectObject(memory, surface);
+        HGDIOBJ oldFont = SelectObject(memory, font);
+        PatBlt(memory, 0, 0, 2 * width, 2 * height, WHITENESS);
+        RECT area = {0, 0, width, height};
+        DrawTextA(memory, text, -1, &area, (layout.Format & ~(DT_CENTER | DT_RIGHT)) | DT_NOCLIP);
+        GdiFlush();
+        const DWORD *pixel = (const DWORD *)bits;
+        for (LONG y = 0; y < 2 * height && inside; y++)
+            for (LONG x = 0; x < 2 * width && inside; x++)
+                if ((pixel[y * 2 * width + x] & 0xFFFFFF) != 0xFFFFFF && (x >= width || y >= height))
+                    inside = 0;
+        SelectObject(memory, oldFont);
+        SelectObject(memory, oldSurface);
+        DeleteObject(surface);
+    }
+    if (memory != NULL)
+        DeleteDC(memory);
+    return inside;
+}
+
 static int TextFits(HDC dc, HFONT font, const char *text, const TextLayout &layout)
 {
     LONG width = layout.Area.right - layout.Area.left, height = layout.Area.bottom - layout.Area.top;
+    if (width <= 0 || height <= 0)
+        return 0;
     RECT needed = {0, 0, width, 0};
     HGDIOBJ oldFont = SelectObject(dc, font);
     DrawTextA(dc, text, -1, &needed, layout.Format | DT_CALCRECT);
     SelectObject(dc, oldFont);
-    return needed.right <= width && needed.bottom <= height;
+    return needed.right <= width && needed.bottom <= height && InkStaysInside(dc, font, text, layout, width, height);
 }
 
 static int SameFontShape(const LOGFONTA &a, const LOGFONTA &b)
@@ -727,13 +766,16 @@ static int SameFontShape(const LOGFONTA &a, const LOGFONTA &b)
         && a.lfPitchAndFamily == b.lfPitchAndFamily && strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
 }
 
-// The dialog font's face at a smaller height, made once for all dialogs;
-// null when every slot is taken, and the control keeps its font.
-static HFONT SmallerFont(const LOGFONTA &base, LONG height)
+// The dialog font's shape at another height and, when given, another face;
+// made once for all dialogs. Null when every slot is taken, and the control
+// keeps its font.
+static HFONT FittedFontOf(const LOGFONTA &base, LONG height, const char *face)
 {
     LOGFONTA shape = base;
     shape.lfHeight = base.lfHeight < 0 ? -height : height;
     shape.lfWidth = 0;
+    if (face != NULL)
+        CopyText(shape.lfFaceName, sizeof shape.lfFaceName, face);
     for (FittedFont &slot : FittedFonts) {
         if (slot.Font != NULL && SameFontShape(slot.Shape, shape))
             return slot.Font;
@@ -746,10 +788,23 @@ static HFONT SmallerFont(const LOGFONTA &base, LONG height)
     return NULL;
 }
 
-// Steps down a pixel at a time; below 6 pixels at 96 DPI nothing is
-// readable, so the smallest tried is kept even if the text still overflows.
+// A bitmap face (as "MS Sans Serif" is on some systems) has no smaller sizes:
+// asked for one, the system substitutes another bitmap font.
+static int IsScalable(HDC dc, HFONT font)
+{
+    TEXTMETRICA metrics;
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    int scalable = GetTextMetricsA(dc, &metrics) && (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE));
+    SelectObject(dc, oldFont);
+    return scalable;
+}
+
+// The dialog font's own face first, a pixel smaller at a time, when it is
+// scalable; then a narrow scalable face. Below 6 pixels at 96 DPI nothing is
+// readable: the smallest tried is kept even if the text still overflows.
 static void FitControlText(HWND control, HDC dc)
 {
+    static const char *const Faces[] = {NULL, "Tahoma"};
     char text[PATH_BUFFER];
     TextLayout layout;
     LOGFONTA base;
@@ -758,13 +813,20 @@ static void FitControlText(HWND control, HDC dc)
         || TextFits(dc, font, text, layout) || GetObjectA(font, sizeof base, &base) == 0)
         return;
     HFONT chosen = NULL;
-    for (LONG height = labs(base.lfHeight) - 1; height >= ScaledPixels(dc, 6); height--) {
-        HFONT smaller = SmallerFont(base, height);
-        if (smaller == NULL)
-            break;
-        chosen = smaller;
-        if (TextFits(dc, smaller, text, layout))
-            break;
+    for (const char *face : Faces) {
+        if (face == NULL && !IsScalable(dc, font))
+            continue;
+        LONG height = labs(base.lfHeight) - (face == NULL ? 1 : 0);
+        for (; height >= ScaledPixels(dc, 6); height--) {
+            HFONT candidate = FittedFontOf(base, height, face);
+            if (candidate == NULL)
+                break;
+            chosen = candidate;
+            if (TextFits(dc, candidate, text, layout)) {
+                SendMessageA(control, WM_SETFONT, (WPARAM)candidate, TRUE);
+                return;
+            }
+        }
     }
     if (chosen != NULL)
         SendMessageA(control, WM_SETFONT, (WPARAM)chosen, TRUE);
