@@ -1,11 +1,24 @@
-// What the benchmarks share: a clock and the median of their rounds.
+// What the benchmarks share: the rounds asked for, a clock and the median of
+// their rounds.
 #ifndef DSAGA_BENCH_TIMING_H
 #define DSAGA_BENCH_TIMING_H
 
 #include <windows.h>
 
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <algorithm>
 #include <vector>
+
+// The rounds asked for on the command line (12 unless given, one at least);
+// the output goes unbuffered, so that every round shows as it ends.
+inline int StartRounds(int argc, char **argv)
+{
+    int rounds = argc > 1 ? atoi(argv[1]) : 12;
+    setvbuf(stdout, NULL, _IONBF, 0);
+    return rounds < 1 ? 1 : rounds;
+}
 
 // Seconds on the performance counter.
 inline double Now()

@@ -52,23 +52,6 @@ struct Work {
     ULONGLONG bytes = 0;
 };
 
-// Calls `visit` for every file a copy takes from the directory, in listing order.
-template <typename Visit>
-bool VisitListedFiles(const std::string &directory, Visit visit)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*.*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = true;
-    do {
-        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ok = visit(entry) && ok;
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
-    return ok;
-}
-
 Work TargetContents()
 {
     Work work;
@@ -188,10 +171,7 @@ void PrintFigures(const char *label, double copyFiles, double plain, double fair
 
 int main(int argc, char **argv)
 {
-    int rounds = argc > 1 ? atoi(argv[1]) : 12;
-    if (rounds < 1)
-        rounds = 1;
-    setvbuf(stdout, NULL, _IONBF, 0);
+    int rounds = StartRounds(argc, argv);
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);

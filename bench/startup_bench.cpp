@@ -85,10 +85,7 @@ double TimeStart(Program program)
 
 int main(int argc, char **argv)
 {
-    int rounds = argc > 1 ? atoi(argv[1]) : 12;
-    if (rounds < 1)
-        rounds = 1;
-    setvbuf(stdout, NULL, _IONBF, 0);
+    int rounds = StartRounds(argc, argv);
     if (!PrepareStart())
         return 1;
 

@@ -3,8 +3,8 @@
 #include <map>
 
 #include "Launcher.h"
-
-const char MainCaption[] = "Starwarden: The Draxmoor Saga";
+#include "RemoteUi.h"
+#include "TestEnv.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ void RecordTexts(HWND dialog)
 {
     TextsAtQuit.clear();
     for (int id : {IDC_GAME1, IDC_GAME2, IDC_GAME3})
-        TextsAtQuit[id] = ReadItemText(dialog, id);
+        TextsAtQuit[id] = ItemText(dialog, id);
 }
 
 // Timers only come when nothing else is queued, and a box or dialog owned

@@ -17,8 +17,6 @@
 
 #include "UiDriver.h"
 
-extern const char MainCaption[];
-
 // The first expectation of a script: the main dialog, on which `button` is
 // clicked (a check box toggles its mark as a click would); `before` looks
 // at the dialog first.

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <fstream>
 #include <sstream>
+
+const char MainCaption[] = "Starwarden: The Draxmoor Saga";
 
 std::string MediaDirectory()
 {
@@ -16,7 +20,7 @@ std::string MediaDirectory()
     return std::string(buffer) + "\\";
 }
 
-static std::string DriveRoot(char drive)
+std::string DriveRoot(char drive)
 {
     return MediaDirectory() + "drives\\" + (char)tolower((unsigned char)drive);
 }
@@ -78,6 +82,11 @@ void DeleteKeyTree(HKEY root, const char *path)
 void DeleteLauncherKey()
 {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Tessarine Systems");
+}
+
+std::string UninstallEntryKey(const char *game)
+{
+    return std::string(UninstallKeyPath) + "\\" + game;
 }
 
 bool KeyExists(HKEY root, const char *path)
@@ -150,6 +159,11 @@ std::string TestRoot()
     return "C:\\dsaga-tests\\";
 }
 
+std::string ChildLog()
+{
+    return TestRoot() + "children.log";
+}
+
 void WriteFileBytes(const std::string &path, const std::string &bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -177,44 +191,49 @@ void RemoveTree(const std::string &path)
     std::string directory = path;
     if (!directory.empty() && directory.back() == '\\')
         directory.pop_back();
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = directory + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
-    }
+    VisitEntries(directory + "\\*", [&directory](const WIN32_FIND_DATAA &entry) {
+        std::string child = directory + "\\" + entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(child);
+        } else {
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(child.c_str());
+        }
+        return true;
+    });
     RemoveDirectoryA(directory.c_str());
+}
+
+bool VisitEntries(const std::string &pattern, const EntryVisit &visit)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA(pattern.c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    do {
+        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0)
+            ok = visit(entry) && ok;
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return ok;
+}
+
+bool VisitListedFiles(const std::string &directory, const EntryVisit &visit)
+{
+    return VisitEntries(directory + "*.*", [&visit](const WIN32_FIND_DATAA &entry) {
+        return entry.cFileName[0] == '.' || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || visit(entry);
+    });
 }
 
 std::vector<std::string> ListedFiles(const std::string &directory)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*.*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (entry.cFileName[0] != '.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(entry.cFileName);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    VisitListedFiles(directory, [&names](const WIN32_FIND_DATAA &entry) {
+        names.push_back(entry.cFileName);
+        return true;
+    });
     return names;
-}
-
-std::string ReadLines(const std::string &path)
-{
-    return ReadFileBytes(path);
 }
 
 std::vector<std::string> ReadLineList(const std::string &path)
@@ -228,6 +247,15 @@ std::vector<std::string> ReadLineList(const std::string &path)
         lines.push_back(line);
     }
     return lines;
+}
+
+std::vector<std::string> ChildRunsOf(const std::string &program)
+{
+    std::vector<std::string> runs;
+    for (const std::string &line : ReadLineList(ChildLog()))
+        if (line.compare(0, program.size() + 1, program + "|") == 0)
+            runs.push_back(line);
+    return runs;
 }
 
 static std::string SmallRoot()
@@ -244,19 +272,12 @@ void EmptySmallDisk()
 {
     if (!HaveSmallDisk())
         return;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((SmallRoot() + "*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return;
     std::vector<std::string> files, directories;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
+    VisitEntries(SmallRoot() + "*", [&](const WIN32_FIND_DATAA &entry) {
         bool directory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        (directory ? directories : files).push_back(SmallRoot() + name);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+        (directory ? directories : files).push_back(SmallRoot() + entry.cFileName);
+        return true;
+    });
     for (const std::string &directory : directories)
         RemoveTree(directory);
     for (const std::string &file : files) {
@@ -335,10 +356,10 @@ void ResetTestState()
     RestartWindows = UnexpectedRestart;
     // The disc's programs only record their runs: a first-run start-up
     // would otherwise play the intro for seconds.
-    SetEnvironmentVariableA("DSAGA_CHILD_LOG", (TestRoot() + "children.log").c_str());
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
     DeleteLauncherKey();
     for (const char *game : {"sw1", "sw2", "sw3"})
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPath) + "\\" + game).c_str());
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallEntryKey(game).c_str());
     RemoveTree(TestRoot());
     CreateDirectoryA(TestRoot().c_str(), NULL);
     InsertDisc('E', 0);

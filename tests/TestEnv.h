@@ -5,13 +5,19 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Launcher.h"
 
+// The main dialog's caption, as every test that finds or expects it names it.
+extern const char MainCaption[];
+
 // The media directory that scripts/test laid out (Windows path).
 std::string MediaDirectory();
+// The directory that is the drive's root ('D' or 'E'), without a backslash.
+std::string DriveRoot(char drive);
 // Puts disc 1-5 into drive 'D' or 'E'; 0 empties the drive.
 void InsertDisc(char drive, int disc);
 // Disc number in a drive, 0 when empty.
@@ -34,19 +40,31 @@ void WriteNumber(HKEY root, const char *path, const char *name, DWORD number);
 void WriteRecord(const char *installedTo, const char *installedFrom, DWORD game1, DWORD game2, DWORD game3,
                  DWORD cheater);
 
+// The Windows uninstall entry of a game ("sw1", "sw2", "sw3").
+std::string UninstallEntryKey(const char *game);
+
 // The Shell Folders entry of the current user ("Programs", "Startup").
 std::string ShellFolder(const char *name);
 
 // Files
 std::string TestRoot();  // C:\dsaga-tests\, made empty by ResetTestState
+// Where the disc's programs record how they were started (DSAGA_CHILD_LOG),
+// and the lines one of them ("explorer", "uninstal") recorded there.
+std::string ChildLog();
+std::vector<std::string> ChildRunsOf(const std::string &program);
 void WriteFileBytes(const std::string &path, const std::string &bytes);
 std::string ReadFileBytes(const std::string &path);
 bool PathExists(const std::string &path);
 void RemoveTree(const std::string &path);
+// Calls `visit` for every entry that a search for `pattern` (a directory and
+// a wildcard) finds but "." and "..", in listing order, whatever the visits
+// return; false when nothing could be listed or a visit returned false.
+typedef std::function<bool(const WIN32_FIND_DATAA &)> EntryVisit;
+bool VisitEntries(const std::string &pattern, const EntryVisit &visit);
 // The files a copy takes from a directory (ending in a backslash): no
 // subdirectories, no names with a leading full stop; in listing order.
+bool VisitListedFiles(const std::string &directory, const EntryVisit &visit);
 std::vector<std::string> ListedFiles(const std::string &directory);
-std::string ReadLines(const std::string &path);
 std::vector<std::string> ReadLineList(const std::string &path);
 
 // Drive T:, a 13 MB disk of its own (absent where the runner could not

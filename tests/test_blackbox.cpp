@@ -9,7 +9,6 @@
 
 namespace {
 
-const char MainCaption[] = "Starwarden: The Draxmoor Saga";
 const DWORD Timeout = 30000;
 
 std::string LauncherPath()
@@ -176,11 +175,6 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromTheTemporaryDirectory)
 const char Saga[] = "C:\\dsaga-tests\\saga\\";
 const char Game2[] = "C:\\dsaga-tests\\saga\\sw2\\";
 
-std::string Game2UninstallKey()
-{
-    return std::string(UninstallKeyPath) + "\\sw2";
-}
-
 // The files of game 2 under the install directory: its directory and its
 // "gamedat\" directory.
 size_t Game2FileCount()
@@ -254,7 +248,7 @@ protected:
         bool whole = Game2IsWhole();
         if (!whole) {
             EXPECT_NE(1u, Game2Flag());
-            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Game2UninstallKey().c_str()));
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
         }
         ChildRun again;
         HWND main = StartAndWaitForMain(again);
@@ -263,7 +257,7 @@ protected:
         bool claimed = shown == "Play Starwarden 2";
         EXPECT_TRUE(whole || !claimed) << "shown as playable with files missing";
         EXPECT_EQ(claimed, Game2Flag() == 1u);
-        EXPECT_EQ(claimed, KeyExists(HKEY_LOCAL_MACHINE, Game2UninstallKey().c_str()));
+        EXPECT_EQ(claimed, KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
         EXPECT_EQ(claimed, IsItemEnabled(main, IDC_UNINSTALL2));
         PressButton(main, IDCANCEL);
         EXPECT_EQ(0u, WaitForExit(again.pi.hProcess, Timeout, NULL));

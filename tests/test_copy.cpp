@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 
@@ -15,15 +16,10 @@ namespace {
 std::vector<std::string> AllEntries(const std::string &directory)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0)
-            names.push_back(entry.cFileName);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    VisitEntries(directory + "*", [&names](const WIN32_FIND_DATAA &entry) {
+        names.push_back(entry.cFileName);
+        return true;
+    });
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -41,6 +37,18 @@ protected:
     static int BarMaximum() { return (int)SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_GETRANGE, FALSE, 0); }
     static int BarPosition() { return (int)SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_GETPOS, 0, 0); }
     static bool StatusAreaVisible() { return IsWindowVisible(GetDlgItem(MainDialog, IDC_STATUS_FRAME)) != FALSE; }
+
+    // Deletes the directory where no box may appear; returns the path as
+    // DeleteFiles leaves it.
+    static std::string DeleteWithoutABox(const std::string &path, const char *status)
+    {
+        char directory[PATH_BUFFER];
+        CopyText(directory, sizeof directory, path.c_str());
+        ScriptedUi ui;
+        DeleteFiles(directory, status);
+        ui.Verify();
+        return directory;
+    }
 
     std::string root = TestRoot();
 };
@@ -124,13 +132,13 @@ TEST_F(CopyAndDelete, FileThatCannotBeReadStopsTheCopyWithBothMessages)
     int barAtCopyBox = -1, barAtAttributeBox = -1;
     ScriptedUi ui;
     ui.ExpectDialog("copyFiles", [&](HWND box) {
-        secondLine = ReadItemText(MainDialog, IDC_STATUS_TEXT2);
+        secondLine = ItemText(MainDialog, IDC_STATUS_TEXT2);
         barAtCopyBox = BarPosition();
-        EXPECT_EQ("Could not copy file '" + source + locked + "' to '" + target + locked + "'", ReadItemText(box, 0xFFFF));
+        EXPECT_EQ("Could not copy file '" + source + locked + "' to '" + target + locked + "'", ItemText(box, 0xFFFF));
     }, IDOK)
       .ExpectDialog("File not found to _chmod", [&](HWND box) {
         barAtAttributeBox = BarPosition();
-        EXPECT_EQ(target + locked, ReadItemText(box, 0xFFFF));
+        EXPECT_EQ(target + locked, ItemText(box, 0xFFFF));
     }, IDOK);
     EXPECT_EQ(0, CopyFiles(source.c_str(), target.c_str(), "Installing"));
     ui.Verify();
@@ -312,8 +320,8 @@ TEST_F(CopyAndDelete, DiskThatFillsUpStopsTheCopyWithTheFileMessage)
     {
         ScriptedUi ui;
         ui.ExpectDialog("copyFiles", [&](HWND box) {
-            message = ReadItemText(box, 0xFFFF);
-            secondLine = ReadItemText(MainDialog, IDC_STATUS_TEXT2);
+            message = ItemText(box, 0xFFFF);
+            secondLine = ItemText(MainDialog, IDC_STATUS_TEXT2);
         }, IDOK);
         EXPECT_EQ(0, CopyFiles(source.c_str(), target.c_str(), "Installing Starwarden 2"));
         ui.Verify();
@@ -348,12 +356,8 @@ TEST_F(CopyAndDelete, DeleteRemovesFilesTheDirectoryAndTheEmptyParent)
     CreateDirectoryA(game.c_str(), NULL);
     WriteFileBytes(game + "sw1.exe", "MZ");
     WriteFileBytes(game + "data.dat", "data");
-    char directory[PATH_BUFFER];
-    CopyText(directory, sizeof directory, game.c_str());
-    ScriptedUi ui;
-    DeleteFiles(directory, "Uninstalling Starwarden 1");
-    ui.Verify();
-    EXPECT_STREQ("C:\\dsaga-tests\\saga", directory);  // shortened to the parent
+    // Shortened to the parent.
+    EXPECT_EQ("C:\\dsaga-tests\\saga", DeleteWithoutABox(game, "Uninstalling Starwarden 1"));
     EXPECT_FALSE(PathExists(game));
     EXPECT_FALSE(PathExists(install));
     EXPECT_FALSE(StatusAreaVisible());
@@ -369,11 +373,7 @@ TEST_F(CopyAndDelete, DeleteLeavesSubdirectoriesDotFilesAndANonEmptyParent)
     WriteFileBytes(game + "gamedat\\save1.sav", "save");
     WriteFileBytes(game + ".hidden", "dot");
     WriteFileBytes(game + "sw1.exe", "MZ");
-    char directory[PATH_BUFFER];
-    CopyText(directory, sizeof directory, game.c_str());
-    ScriptedUi ui;
-    DeleteFiles(directory, "Uninstalling Starwarden 1");
-    ui.Verify();
+    DeleteWithoutABox(game, "Uninstalling Starwarden 1");
     EXPECT_FALSE(PathExists(game + "sw1.exe"));
     EXPECT_TRUE(PathExists(game + ".hidden"));
     EXPECT_TRUE(PathExists(game + "gamedat\\save1.sav"));
@@ -382,12 +382,7 @@ TEST_F(CopyAndDelete, DeleteLeavesSubdirectoriesDotFilesAndANonEmptyParent)
 
 TEST_F(CopyAndDelete, DeleteOfAMissingDirectoryIsSilent)
 {
-    char directory[PATH_BUFFER];
-    CopyText(directory, sizeof directory, (root + "none\\sw1\\").c_str());
-    ScriptedUi ui;
-    DeleteFiles(directory, "");
-    ui.Verify();
-    EXPECT_STREQ("C:\\dsaga-tests\\none", directory);
+    EXPECT_EQ("C:\\dsaga-tests\\none", DeleteWithoutABox(root + "none\\sw1\\", ""));
     EXPECT_TRUE(PathExists(root));
 }
 
@@ -431,13 +426,13 @@ TEST_F(CopyAndDelete, StatusAreaShowsItsLinesAndHidesThemAgain)
     StepProgress();
     EXPECT_TRUE(StatusAreaVisible());
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(MainDialog, IDC_INSTALL_BAR)));
-    EXPECT_EQ("Installing Starwarden 2", ReadItemText(MainDialog, IDC_STATUS_TEXT1));
+    EXPECT_EQ("Installing Starwarden 2", ItemText(MainDialog, IDC_STATUS_TEXT1));
     EXPECT_EQ(70000 & 0xFFFF, BarMaximum());
     EXPECT_EQ(1, BarPosition());
     HideStatusArea();
     EXPECT_FALSE(StatusAreaVisible());
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(MainDialog, IDC_STATUS_TEXT1)));
-    EXPECT_EQ("", ReadItemText(MainDialog, IDC_STATUS_TEXT1));
+    EXPECT_EQ("", ItemText(MainDialog, IDC_STATUS_TEXT1));
     EXPECT_EQ(0, BarPosition());
 }
 

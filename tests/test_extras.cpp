@@ -10,12 +10,6 @@
 namespace {
 
 const char PreviewsCaption[] = "Tessarine Previews";
-const char MainCaption[] = "Starwarden: The Draxmoor Saga";
-
-std::string ChildLog()
-{
-    return TestRoot() + "children.log";
-}
 
 std::vector<std::string> ChildRuns()
 {
@@ -33,13 +27,8 @@ INT_PTR RunPreviews(HWND owner)
     return DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_PREVIEWS), owner, PreviewsDialogProc, 0);
 }
 
-// A drive root made by hand instead of a disc: only the files a case needs.
-std::string DriveRoot(char drive)
-{
-    return MediaDirectory() + "drives\\" + (char)tolower((unsigned char)drive) + "\\";
-}
-
-// A program started from the drive may still be ending when the case does.
+// A drive root made by hand instead of a disc holds only the files a case
+// needs. A program started from it may still be ending when the case does.
 void ClearHandMadeDrive(char drive)
 {
     if (DiscInDrive(drive) != 0)
@@ -56,7 +45,7 @@ void ClearHandMadeDrive(char drive)
 
 void PutOnDrive(char drive, const std::string &path, const std::string &fromDisc1)
 {
-    std::string target = DriveRoot(drive) + path;
+    std::string target = DriveRoot(drive) + "\\" + path;
     CreateDirectoryA(target.substr(0, target.find_last_of('\\')).c_str(), NULL);
     std::string source = MediaDirectory() + "discs\\disc1\\" + fromDisc1;
     ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source << " error " << GetLastError();
@@ -365,7 +354,7 @@ TEST_F(DirectXFromTheMainDialog, FirstRunGoesOnWhenTheInitialiserCannotStart)
     PutOnDrive('D', "install\\uninstal.exe", "install\\uninstal.exe");
     // The CD check looks for the initialiser itself: a file of that name
     // that is not a program.
-    WriteFileBytes(DriveRoot('D') + "DSInit.exe", "not a program");
+    WriteFileBytes(DriveRoot('D') + "\\DSInit.exe", "not a program");
     RestartRecorder restart;
     bool shown = false;
     ScriptedUi ui;
@@ -467,7 +456,7 @@ protected:
         ui.ExpectDialog("System Resources", [&](HWND dialog) {
             owner = GetWindow(dialog, GW_OWNER);
             for (int id : {IDC_CPU, IDC_RAM, IDC_FOOTPRINT, IDC_DRIVESPACE})
-                texts.push_back(ReadItemText(dialog, id));
+                texts.push_back(ItemText(dialog, id));
             SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // what Esc sends
             SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
             MSG message;  // the close box's Cancel is posted

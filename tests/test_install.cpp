@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "MainDriver.h"
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 
@@ -113,7 +114,7 @@ TEST_F(Install, NoThenATypedLowerCasePathIsCreatedAndUsedWithoutFurtherQuestion)
     ui.ExpectBox(AskCaption, DefaultDir, IDNO)
       .ExpectDialog(ChooserCaption, [&](HWND dialog) {
           mainHidden = !IsWindowVisible(MainDialog);
-          firstShown = ReadItemText(dialog, IDC_DIR_EDIT);
+          firstShown = ItemText(dialog, IDC_DIR_EDIT);
           SetEditText(dialog, IDC_DIR_EDIT, "c:\\dsaga-tests\\new place\\games");
       }, IDOK)
       .ExpectBox(CreateCaption, target, IDYES).WithStyle(MB_YESNO | MB_ICONQUESTION);
@@ -138,7 +139,7 @@ TEST_F(Install, ChooserWalksTheListIntoAnExistingDirectoryAndConfirmsIt)
       .ExpectDialog(ChooserCaption, [&](HWND dialog) {
           for (const char *entry : {"[dsaga-tests]", "[existing]", "[..]", "[existing]"}) {
               EXPECT_TRUE(DoubleClickListText(dialog, IDC_DIR_LIST, entry)) << entry;
-              shown.push_back(ReadItemText(dialog, IDC_DIR_EDIT));
+              shown.push_back(ItemText(dialog, IDC_DIR_EDIT));
           }
           EXPECT_TRUE(SelectListText(dialog, IDC_DIR_LIST, "[-c-]"));  // drives are listed too
       }, IDOK)
@@ -286,7 +287,7 @@ TEST_F(Install, ASecondCommandWhileTheFirstRunsIsDroppedSilently)
     ExpectCopiedFiles("D:\\sw1\\gamedat\\", game + "gamedat\\");
     EXPECT_EQ("Play Starwarden 1", TextAtQuit(IDC_GAME1));
     // Dropped, not put off: it did not come back as a "Play" either.
-    for (const std::string &run : ReadLineList(TestRoot() + "children.log"))
+    for (const std::string &run : ReadLineList(ChildLog()))
         EXPECT_NE(0u, run.find("sw1|")) << run;
 }
 
@@ -364,7 +365,7 @@ TEST_F(Install, TheLongestAcceptedDirectoryHoldsAFullInstallOfEveryGame)
             EXPECT_TRUE(ReadFileBytes(std::string("D:\\") + name) == ReadFileBytes(target + "sw3\\" + name));
         EXPECT_EQ(std::string("Zorvan -k -b", 13), ReadFileBytes(target + "sw1\\starwdn.cfg"));
         EXPECT_EQ(std::string("Zorvan -k -b", 13), ReadFileBytes(target + "sw2\\sw2.cfg"));
-        std::vector<std::string> runs = ReadLineList(TestRoot() + "children.log");
+        std::vector<std::string> runs = ReadLineList(ChildLog());
         ASSERT_FALSE(runs.empty());
         EXPECT_EQ("sw1|" + target + "sw1|", runs.back().substr(0, target.size() + 8));
         EXPECT_EQ("Play Starwarden 3", TextAtQuit(IDC_GAME3));
@@ -428,7 +429,7 @@ TEST_F(FreeSpace, ADriveThatCannotReportItsSpaceIsRefusedWithAMessage)
 {
     std::string text;
     ScriptedUi ui;
-    ui.ExpectDialog(SpaceCaption, [&](HWND box) { text = ReadItemText(box, 0xFFFF); }, IDOK);
+    ui.ExpectDialog(SpaceCaption, [&](HWND box) { text = ItemText(box, 0xFFFF); }, IDOK);
     EXPECT_EQ(0, CheckDiskSpace('Q', 2));
     ui.Verify();
     EXPECT_EQ(0u, text.find("The available hard drive space of drive Q: cannot be determined")) << text;
@@ -508,7 +509,7 @@ protected:
             bool last = i + 1 == boxes.size();
             const Box &box = boxes[i];
             ui.ExpectDialog(box.caption, [box, last](HWND window) {
-                EXPECT_EQ(box.text, ReadItemText(window, 0xFFFF));
+                EXPECT_EQ(box.text, ItemText(window, 0xFFFF));
                 HWND owner = GetWindow(window, GW_OWNER);
                 EXPECT_EQ(ChooserWindow, owner);
                 if (last)
@@ -642,7 +643,7 @@ TEST_F(Chooser, ADriveEntryListsThatDrive)
     ScriptedUi ui;
     ui.ExpectDialog(ChooserCaption, [&](HWND d) {
         EXPECT_TRUE(DoubleClickListText(d, IDC_DIR_LIST, "[-d-]"));
-        shown = ReadItemText(d, IDC_DIR_EDIT);
+        shown = ItemText(d, IDC_DIR_EDIT);
         EXPECT_TRUE(SelectListText(d, IDC_DIR_LIST, "[sw1]"));  // disc 1's directories
     }, IDCANCEL);
     EXPECT_EQ(0, Choose());

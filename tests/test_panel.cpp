@@ -2,17 +2,13 @@
 // games' files on the disk.
 #include <gtest/gtest.h>
 
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 
 namespace {
 
 const char Saga[] = "C:\\dsaga-tests\\saga\\";
-
-std::string UninstallKey(const char *game)
-{
-    return std::string(UninstallKeyPath) + "\\" + game;
-}
 
 class Panel : public ::testing::Test {
 protected:
@@ -40,7 +36,7 @@ protected:
     {
         const GameInfo &row = GameTable[game - 1];
         SCOPED_TRACE(row.DisplayName);
-        EXPECT_EQ(installed ? row.PlayText : row.InstallText, ReadItemText(MainDialog, row.GameButton));
+        EXPECT_EQ(installed ? row.PlayText : row.InstallText, ItemText(MainDialog, row.GameButton));
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(MainDialog, row.GameButton)));
         EXPECT_EQ(installed, IsWindowEnabled(GetDlgItem(MainDialog, row.UninstallButton)) != FALSE);
         EXPECT_EQ(installed ? 1 : 0, *row.InstalledFlag);
@@ -85,14 +81,14 @@ TEST_F(Panel, DeletedExecutableIsWithdrawnWhileAnotherGameStays)
     LauncherState.Game2Installed = 1;
     PutGameFile("sw2", "sw2.exe");
     PutGameFile("sw1", "readme.txt");  // the directory is there, the program is not
-    WriteText(HKEY_LOCAL_MACHINE, UninstallKey("sw1").c_str(), "DisplayName", "Starwarden 1");
+    WriteText(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str(), "DisplayName", "Starwarden 1");
 
     ScriptedUi ui;
     EXPECT_EQ(1, DetectInstalledGames());
     ui.Verify();
     ExpectGameState(1, false);
     ExpectGameState(2, true);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey("sw1").c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str()));
     RegistryValue flag = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 1 Installed");
     EXPECT_EQ(std::vector<unsigned char>({0, 0, 0, 0}), flag.bytes);
     EXPECT_EQ(std::vector<unsigned char>({1, 0, 0, 0}),
@@ -262,7 +258,7 @@ TEST_F(Panel, MissingCheckBoxIsReportedOnBothTransitions)
     MarkGamePlayable(2);
     EXPECT_EQ(0, MarkGameNotPlayable(2));
     ui.Verify();
-    EXPECT_EQ("Install Starwarden 2", ReadItemText(MainDialog, IDC_GAME2));
+    EXPECT_EQ("Install Starwarden 2", ItemText(MainDialog, IDC_GAME2));
 }
 
 }  // namespace

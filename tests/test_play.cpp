@@ -9,7 +9,6 @@
 namespace {
 
 const char Saga[] = "C:\\dsaga-tests\\saga\\";
-const char Log[] = "C:\\dsaga-tests\\children.log";
 const char CheaterText[] = "By choosing Invulnerable, your savegames will labelled as CHEATER.";
 const std::string Invulnerable("Zorvan -k -b\0", 13);
 
@@ -19,7 +18,7 @@ protected:
     {
         ResetTestState();
         // The compilation's programs only record their run while this is set.
-        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
         CreateDirectoryA(Saga, NULL);
     }
     void TearDown() override
@@ -64,7 +63,7 @@ TEST_F(Play, EachGameRunsFromItsOwnDirectoryWithAnEmptyCommandLine)
         EXPECT_EQ(0, RunMainDialog());
         ui.Verify();
     }
-    std::vector<std::string> lines = ReadLineList(Log);
+    std::vector<std::string> lines = ReadLineList(ChildLog());
     ASSERT_EQ(2u, lines.size());
     // Wine hands a child started with an empty command line its quoted program path.
     for (int game = 1; game <= 2; game++) {
@@ -105,7 +104,7 @@ TEST_F(Play, Game3AsksForDisc2OrAnyPlayDiscByItsIndexFile)
             WriteFileBytes(index, "index");
         else
             DeleteFileA(index.c_str());
-        DeleteFileA(Log);
+        DeleteFileA(ChildLog().c_str());
         InsertDisc('D', c.disc);
         ScriptedUi ui;
         PressOnMainDialog(ui, IDC_GAME3);
@@ -118,7 +117,7 @@ TEST_F(Play, Game3AsksForDisc2OrAnyPlayDiscByItsIndexFile)
         }
         RunMainDialog();
         ui.Verify();
-        std::vector<std::string> lines = ReadLineList(Log);
+        std::vector<std::string> lines = ReadLineList(ChildLog());
         if (c.runs) {
             ASSERT_EQ(1u, lines.size());
             EXPECT_EQ(0u, lines[0].find("sw3w|" + std::string(Saga) + "sw3|")) << lines[0];
@@ -149,7 +148,7 @@ TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
         RunMainDialog();
         ui.Verify();
     }
-    std::vector<std::string> lines = ReadLineList(Log);
+    std::vector<std::string> lines = ReadLineList(ChildLog());
     ASSERT_EQ(1u, lines.size());
     EXPECT_NE(std::string::npos, lines[0].find("|cfg=5a6f7276616e202d6b202d6200")) << lines[0];
 

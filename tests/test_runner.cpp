@@ -6,12 +6,12 @@
 #include <atomic>
 #include <thread>
 
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 
 namespace {
 
-const char Log[] = "C:\\dsaga-tests\\children.log";
 
 class DiscPrompt : public ::testing::Test {
 protected:
@@ -87,7 +87,7 @@ protected:
         ResetTestState();
         CreatePanelForTest();
         ShowWindow(MainDialog, SW_SHOW);
-        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
         CreateDirectoryA(work.c_str(), NULL);
     }
     void TearDown() override
@@ -107,7 +107,7 @@ TEST_F(ChildRunner, ChildGetsItsDirectoryAndExactlyTheGivenCommandLine)
     EXPECT_EQ(0, RunAndWait(work.c_str(), "D:\\install\\rezmovie.exe", "D:\\install\\rezmovie.exe sw4.avi -low",
                             MainDialog));
     ui.Verify();
-    std::vector<std::string> lines = ReadLineList(Log);
+    std::vector<std::string> lines = ReadLineList(ChildLog());
     ASSERT_EQ(2u, lines.size());
     // Wine hands a child started with an empty command line its quoted
     // program path instead; anything else would have come from the launcher.
@@ -143,7 +143,7 @@ TEST_F(ChildRunner, MissingProgramIsReportedAndTheGamesAreCheckedAgain)
     ui.Verify();
     DestroyWindow(other);
     EXPECT_EQ(0, LauncherState.Game1Installed);
-    EXPECT_EQ("Install Starwarden 1", ReadItemText(MainDialog, IDC_GAME1));
+    EXPECT_EQ("Install Starwarden 1", ItemText(MainDialog, IDC_GAME1));
     EXPECT_EQ(1, LauncherState.Game2Installed);
     EXPECT_TRUE(IsWindowVisible(MainDialog));  // never hidden for a child that did not start
 }
@@ -157,7 +157,7 @@ TEST_F(ChildRunner, MainDialogIsHiddenWhileTheChildRunsAndShownAfterwards)
     std::thread watcher([&] {
         // The child waits for the go file; meanwhile the launcher must be hidden.
         for (int i = 0; i < 600 && !hiddenSeen; i++) {
-            if (!IsWindowVisible(dialog) && PathExists(Log))
+            if (!IsWindowVisible(dialog) && PathExists(ChildLog()))
                 hiddenSeen = 1;
             else
                 Sleep(50);

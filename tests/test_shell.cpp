@@ -2,12 +2,12 @@
 // main dialog with its dispatch and its ways of ending.
 #include <gtest/gtest.h>
 
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 
 namespace {
 
-const char MainCaption[] = "Starwarden: The Draxmoor Saga";
 const char InsertCaption[] = "Insert a Draxmoor Saga CD";
 const char InsertText[] = "Please insert a Draxmoor Saga CD.";
 
@@ -15,32 +15,33 @@ class CdSearch : public ::testing::Test {
 protected:
     void SetUp() override { ResetTestState(); }
     void TearDown() override { DeleteLauncherKey(); InsertDisc('E', 0); InsertDisc('D', 1); }
+
+    // The search finds a disc without a box and takes its drive's letter.
+    static void ExpectDiscFoundIn(char drive)
+    {
+        ScriptedUi ui;
+        EXPECT_EQ(1, RequireCD());
+        ui.Verify();
+        EXPECT_EQ(drive, LauncherState.InstalledFrom[0]);
+    }
 };
 
 TEST_F(CdSearch, DiscInTheRecordedDriveIsFoundWithoutAPrompt)
 {
-    ScriptedUi ui;
-    EXPECT_EQ(1, RequireCD());
-    ui.Verify();
-    EXPECT_EQ('D', LauncherState.InstalledFrom[0]);
+    ExpectDiscFoundIn('D');
 }
 
 TEST_F(CdSearch, AnyDiscOfTheCompilationCounts)
 {
     InsertDisc('D', 4);
-    ScriptedUi ui;
-    EXPECT_EQ(1, RequireCD());
-    ui.Verify();
+    ExpectDiscFoundIn('D');
 }
 
 TEST_F(CdSearch, DiscInAnotherDriveChangesTheLetterButCreatesNoRecord)
 {
     InsertDisc('D', 0);
     InsertDisc('E', 2);
-    ScriptedUi ui;
-    EXPECT_EQ(1, RequireCD());
-    ui.Verify();
-    EXPECT_EQ('E', LauncherState.InstalledFrom[0]);
+    ExpectDiscFoundIn('E');
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
 }
 
@@ -49,10 +50,7 @@ TEST_F(CdSearch, DiscInAnotherDriveIsSavedIntoAnExistingRecord)
     WriteRecord("F:\\SAGA\\", "D", 0, 1, 0, 1);
     InsertDisc('D', 0);
     InsertDisc('E', 1);
-    ScriptedUi ui;
-    EXPECT_EQ(1, RequireCD());
-    ui.Verify();
-    EXPECT_EQ('E', LauncherState.InstalledFrom[0]);
+    ExpectDiscFoundIn('E');
     RegistryValue from = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Installed From:");
     EXPECT_EQ(std::string("E\0", 2), std::string(from.bytes.begin(), from.bytes.end()));
     // The load brought the rest of the record in, and the save kept it.
@@ -173,7 +171,7 @@ TEST_F(MainDialogRun, QuitEndsTheDialogWithResultZero)
     ScriptedUi ui;
     ui.ExpectDialog(MainCaption, [&](HWND dialog) {
         visible = IsWindowVisible(dialog) != FALSE;
-        game1 = ReadItemText(dialog, IDC_GAME1);
+        game1 = ItemText(dialog, IDC_GAME1);
     }, IDCANCEL);
     EXPECT_EQ(0, RunMainDialog());
     ui.Verify();
@@ -291,7 +289,7 @@ TEST_F(MainDialogMessages, TemplateHasEveryControlInItsInitialState)
     for (const Expected &c : controls) {
         HWND item = GetDlgItem(MainDialog, c.id);
         ASSERT_TRUE(item != NULL) << c.id;
-        EXPECT_EQ(c.text, ReadItemText(MainDialog, c.id)) << c.id;
+        EXPECT_EQ(c.text, ItemText(MainDialog, c.id)) << c.id;
         EXPECT_EQ(c.enabled, IsWindowEnabled(item) != FALSE) << c.id;
         EXPECT_EQ(c.visible, IsWindowVisible(item) != FALSE) << c.id;
     }

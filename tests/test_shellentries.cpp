@@ -6,19 +6,14 @@
 #include <algorithm>
 #include <memory>
 
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 
 namespace {
 
 const char Saga[] = "C:\\dsaga-tests\\saga\\";
-const char Log[] = "C:\\dsaga-tests\\children.log";
 const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-std::string UninstallKey(const char *game)
-{
-    return std::string(UninstallKeyPath) + "\\" + game;
-}
 
 std::string TextOf(const RegistryValue &value)
 {
@@ -27,7 +22,7 @@ std::string TextOf(const RegistryValue &value)
 
 RegistryValue EntryValue(const char *game, const char *name)
 {
-    return ReadValue(HKEY_LOCAL_MACHINE, UninstallKey(game).c_str(), name);
+    return ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey(game).c_str(), name);
 }
 
 // A text value as the system's list reads it: REG_SZ, with its terminating zero.
@@ -207,7 +202,7 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     EXPECT_EQ(1u, ExpectEntryNumber("sw2", "NoModify"));
     EXPECT_EQ(1u, ExpectEntryNumber("sw2", "NoRepair"));
 
-    std::string key = UninstallKey("sw2");
+    std::string key = UninstallEntryKey("sw2");
     RegistryValue name = ReadValue(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
     EXPECT_EQ((DWORD)REG_SZ, name.type);
     EXPECT_EQ(std::string("Starwarden 2\0", 13), TextOf(name));
@@ -264,8 +259,8 @@ TEST_F(UninstallEntry, InstallDateIsKeptAcrossALaterStartAndRenewedByANewInstall
     ScriptedUi ui;
     MarkGamePlayable(3);
     ExpectEntryText("sw3", "InstallDate", Today());
-    WriteText(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str(), "InstallDate", "19981106");
-    WriteText(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str(), "Publisher", "someone else");
+    WriteText(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str(), "InstallDate", "19981106");
+    WriteText(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str(), "Publisher", "someone else");
 
     DestroyPanelForTest();
     ResetLauncherGlobals();
@@ -276,7 +271,7 @@ TEST_F(UninstallEntry, InstallDateIsKeptAcrossALaterStartAndRenewedByANewInstall
     ExpectEntryText("sw3", "Publisher", "Tessarine Systems");  // the rest is written anew
 
     MarkGameNotPlayable(3);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str()));  // deleted whole
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str()));  // deleted whole
     ui.Verify();
     FirstRun = 0;  // no program folder (and no Explorer to wait for) this time
     MarkGamePlayable(3);
@@ -308,7 +303,7 @@ TEST_F(UninstallEntry, WithoutTheCdTheEntryIsWrittenAndNothingIsCopiedOrSaid)
     ScriptedUi ui;
     RegisterUninstallEntry("sw1", "Starwarden 1", "sw1\\");
     ui.Verify();
-    EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, UninstallKey("sw1").c_str(), "UninstallString").present);
+    EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str(), "UninstallString").present);
     EXPECT_FALSE(PathExists("C:\\uninstal.exe"));
 }
 
@@ -321,7 +316,7 @@ TEST_F(UninstallEntry, CommandTooLongForItsBufferIsReportedAndNotWritten)
                               "...\n\nPlease choose a shorter install directory.", IDOK);
     RegisterUninstallEntry("sw3", "Starwarden 3", "sw3\\");
     ui.Verify();
-    EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, UninstallKey("sw3").c_str(), "UninstallString").present);
+    EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str(), "UninstallString").present);
     EXPECT_FALSE(PathExists("C:\\uninstal.exe"));
 }
 
@@ -329,7 +324,7 @@ TEST_F(UninstallEntry, CommandTooLongForItsBufferIsReportedAndNotWritten)
 // string handed to CreateProcess.
 TEST_F(UninstallEntry, RegisteredCommandRemovesTheGameAndItsEntry)
 {
-    SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);  // the uninstaller reports to the log, not in boxes
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());  // the uninstaller reports to the log, not in boxes
     PutGame(2);
     CreateDirectoryA("C:\\dsaga-tests\\saga\\sw2\\gamedat", NULL);
     WriteFileBytes("C:\\dsaga-tests\\saga\\sw2\\gamedat\\save1.sav", "save");
@@ -340,24 +335,24 @@ TEST_F(UninstallEntry, RegisteredCommandRemovesTheGameAndItsEntry)
     ASSERT_EQ(1, DetectInstalledGames());
     ui.Verify();
 
-    RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, UninstallKey("sw2").c_str(), "UninstallString");
+    RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str(), "UninstallString");
     ASSERT_TRUE(command.present);
     CreateDirectoryA("C:\\dsaga-tests\\work", NULL);
     EXPECT_EQ(0u, RunCommandLine(TextOf(command).c_str(), "C:\\dsaga-tests\\work"));
 
     EXPECT_FALSE(PathExists("C:\\dsaga-tests\\saga\\sw2"));
     EXPECT_FALSE(PathExists("C:\\dsaga-tests\\saga"));  // the install directory was left empty
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey("sw2").c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
     EXPECT_EQ(std::vector<unsigned char>({0, 0, 0, 0}),
               ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 2 Installed").bytes);
-    std::vector<std::string> runs = ReadLineList(Log);
+    std::vector<std::string> runs = ReadLineList(ChildLog());
     ASSERT_EQ(1u, runs.size());
     EXPECT_EQ("uninstal|C:\\dsaga-tests\\work|C:\\uninstal.exe C:\\dsaga-tests\\saga\\sw2\\", runs[0]);
 }
 
 TEST_F(UninstallEntry, UninstallerTakesOnlyAGameDirectory)
 {
-    SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
     std::string keep = TestRoot() + "keep";
     CreateDirectoryA(keep.c_str(), NULL);
     WriteFileBytes(keep + "\\letter.txt", "mine");
@@ -375,7 +370,7 @@ protected:
         ResetTestState();
         CreatePanelForTest();
         CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, Saga);
-        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
         savedPrograms = ShellFolder("Programs");
         ASSERT_FALSE(savedPrograms.empty());
         standIn.reset(new ExplorerStandIn());
@@ -393,15 +388,6 @@ protected:
         SetEnvironmentVariableA("DSAGA_CHILD_LOG", NULL);
         DestroyPanelForTest();
         DeleteLauncherKey();
-    }
-
-    std::vector<std::string> ExplorerRuns() const
-    {
-        std::vector<std::string> runs;
-        for (const std::string &line : ReadLineList(Log))
-            if (line.compare(0, 9, "explorer|") == 0)
-                runs.push_back(line);
-        return runs;
     }
 
     std::string ExpectedExplorerRun() const
@@ -424,7 +410,7 @@ TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
     EXPECT_EQ(0, FirstRun);
     EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
     EXPECT_EQ(0u, GetFileAttributesA((folder + "SWDSaga.exe").c_str()) & FILE_ATTRIBUTE_READONLY);
-    std::vector<std::string> runs = ExplorerRuns();
+    std::vector<std::string> runs = ChildRunsOf("explorer");
     ASSERT_EQ(1u, runs.size());
     EXPECT_EQ(ExpectedExplorerRun(), runs[0]);
 
@@ -432,7 +418,7 @@ TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
     DeleteFileA((folder + "SWDSaga.exe").c_str());
     PutGame(2);
     MarkGamePlayable(2);
-    EXPECT_EQ(1u, ExplorerRuns().size());
+    EXPECT_EQ(1u, ChildRunsOf("explorer").size());
     EXPECT_FALSE(PathExists(folder + "SWDSaga.exe"));
 }
 
@@ -444,12 +430,12 @@ TEST_F(ProgramFolder, ExactlyTwoGamesRefuseAndAllThreeMakeIt)
     MarkGamePlayable(2);
     EXPECT_EQ(1, FirstRun);
     EXPECT_FALSE(PathExists(folder));
-    EXPECT_TRUE(ExplorerRuns().empty());
+    EXPECT_TRUE(ChildRunsOf("explorer").empty());
     MarkGamePlayable(3);
     ui.Verify();
     EXPECT_EQ(0, FirstRun);
     EXPECT_TRUE(PathExists(folder + "SWDSaga.exe"));
-    EXPECT_EQ(1u, ExplorerRuns().size());
+    EXPECT_EQ(1u, ChildRunsOf("explorer").size());
 }
 
 TEST_F(ProgramFolder, IsMadeAgainAfterTheInstallationWasForgotten)
@@ -463,7 +449,7 @@ TEST_F(ProgramFolder, IsMadeAgainAfterTheInstallationWasForgotten)
     EXPECT_EQ(1, FirstRun);
     MarkGamePlayable(3);
     EXPECT_TRUE(PathExists(folder + "SWDSaga.exe"));
-    EXPECT_EQ(2u, ExplorerRuns().size());
+    EXPECT_EQ(2u, ChildRunsOf("explorer").size());
 }
 
 TEST_F(ProgramFolder, MissingProgramsEntryIsReportedOnlyWhileTheFolderIsDue)
@@ -485,7 +471,7 @@ TEST_F(ProgramFolder, MissingProgramsEntryIsReportedOnlyWhileTheFolderIsDue)
     MarkGamePlayable(1);
     again.Verify();
     EXPECT_EQ(1, FirstRun);
-    EXPECT_TRUE(ExplorerRuns().empty());
+    EXPECT_TRUE(ChildRunsOf("explorer").empty());
 }
 
 TEST_F(ProgramFolder, MissingExplorerIsReportedOnceAndTheFolderIsNotAttemptedAgain)
@@ -501,7 +487,7 @@ TEST_F(ProgramFolder, MissingExplorerIsReportedOnceAndTheFolderIsNotAttemptedAga
     EXPECT_EQ(0, FirstRun);
     EXPECT_TRUE(PathExists(folder + "SWDSaga.exe"));
     EXPECT_EQ(1, LauncherState.Game1Installed);  // the runner's re-check confirmed it
-    EXPECT_EQ("Play Starwarden 1", ReadItemText(MainDialog, IDC_GAME1));
+    EXPECT_EQ("Play Starwarden 1", ItemText(MainDialog, IDC_GAME1));
 }
 
 UINT WINAPI WindowsAtTheDriveRoot(LPSTR buffer, UINT size)
@@ -528,7 +514,7 @@ TEST_F(ProgramFolder, WindowsDirectoryAtADriveRootGetsExactlyOneBackslash)
     ui.Verify();
     QueryWindowsDirectory = GetWindowsDirectoryA;
     DeleteFileA(rootExplorer.c_str());
-    std::vector<std::string> runs = ExplorerRuns();
+    std::vector<std::string> runs = ChildRunsOf("explorer");
     ASSERT_EQ(1u, runs.size());
     EXPECT_EQ("explorer|C:\\|C:\\explorer.exe \"" + folder.substr(0, folder.size() - 1) + "\"", runs[0]);
 }

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 
@@ -25,6 +26,17 @@ protected:
     static std::vector<unsigned char> StoredBytes(const char *name)
     {
         return ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, name).bytes;
+    }
+
+    // Every field of the record as the launcher holds it.
+    static void ExpectHeldRecord(const char *to, const char *from, int game1, int game2, int game3, int cheater)
+    {
+        EXPECT_STREQ(to, LauncherState.InstalledTo);
+        EXPECT_STREQ(from, LauncherState.InstalledFrom);
+        EXPECT_EQ(game1, LauncherState.Game1Installed);
+        EXPECT_EQ(game2, LauncherState.Game2Installed);
+        EXPECT_EQ(game3, LauncherState.Game3Installed);
+        EXPECT_EQ(cheater, LauncherState.Cheater);
     }
 };
 
@@ -73,12 +85,7 @@ TEST_F(RegistryRecord, RoundTripRestoresEveryField)
 
     ScriptedUi ui;
     EXPECT_EQ(1, LoadLauncherState());
-    EXPECT_STREQ("F:\\GAMES\\SAGA\\", LauncherState.InstalledTo);
-    EXPECT_STREQ("Q", LauncherState.InstalledFrom);
-    EXPECT_EQ(0, LauncherState.Game1Installed);
-    EXPECT_EQ(1, LauncherState.Game2Installed);
-    EXPECT_EQ(1, LauncherState.Game3Installed);
-    EXPECT_EQ(1, LauncherState.Cheater);
+    ExpectHeldRecord("F:\\GAMES\\SAGA\\", "Q", 0, 1, 1, 1);
     ui.Verify();
 }
 
@@ -110,12 +117,7 @@ TEST_F(RegistryRecord, MissingValueIsReportedAndEndsTheLoad)
     ui.ExpectBox("REGISTRY", "Key: 'Cheater' not accessible", IDOK);
     EXPECT_EQ(0, LoadLauncherState());
     ui.Verify();
-    EXPECT_STREQ("D:\\GAMES\\", LauncherState.InstalledTo);
-    EXPECT_STREQ("E", LauncherState.InstalledFrom);
-    EXPECT_EQ(1, LauncherState.Game1Installed);
-    EXPECT_EQ(0, LauncherState.Game2Installed);
-    EXPECT_EQ(1, LauncherState.Game3Installed);
-    EXPECT_EQ(5, LauncherState.Cheater);
+    ExpectHeldRecord("D:\\GAMES\\", "E", 1, 0, 1, 5);
 }
 
 TEST_F(RegistryRecord, OverlongInstallDirectoryIsNotReadAndStopsTheLoad)
@@ -173,9 +175,9 @@ TEST_F(RegistryRecord, InstallDirectoryWithoutItsBackslashKeepsTheGamesAndIsSave
     EXPECT_EQ(1, DetectInstalledGames());
     ui.Verify();
     EXPECT_EQ(1, LauncherState.Game2Installed);
-    EXPECT_EQ("Play Starwarden 2", ReadItemText(MainDialog, IDC_GAME2));
+    EXPECT_EQ("Play Starwarden 2", ItemText(MainDialog, IDC_GAME2));
     EXPECT_EQ(saga + "\\" + std::string(1, '\0'), StoredText("Installed To:"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, (std::string(UninstallKeyPath) + "\\sw2").c_str()));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
     DestroyPanelForTest();
 }
 

@@ -10,26 +10,15 @@
 namespace {
 
 const char Saga[] = "C:\\dsaga-tests\\saga\\";
-const char Log[] = "C:\\dsaga-tests\\children.log";
 
 std::string UninstallKey(int game)
 {
-    return std::string(UninstallKeyPath) + "\\" + GameTable[game - 1].KeyName;
+    return UninstallEntryKey(GameTable[game - 1].KeyName);
 }
 
 std::string GameDirectory(int game)
 {
     return std::string(Saga) + GameTable[game - 1].Directory;
-}
-
-// The uninstaller's runs in the children's log.
-std::vector<std::string> UninstallerRuns()
-{
-    std::vector<std::string> runs;
-    for (const std::string &line : ReadLineList(Log))
-        if (line.compare(0, 9, "uninstal|") == 0)
-            runs.push_back(line);
-    return runs;
 }
 
 std::vector<unsigned char> FlagBytes(int game)
@@ -128,7 +117,7 @@ TEST_F(Uninstall, EachGameGoesWhileTheOthersStay)
         EXPECT_TRUE(PathExists(Saga));
         EXPECT_EQ(std::vector<unsigned char>({0, 0, 0, 0}), FlagBytes(game));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(game).c_str()));
-        EXPECT_EQ(GameTable[game - 1].InstallText, ReadItemText(MainDialog, GameTable[game - 1].GameButton));
+        EXPECT_EQ(GameTable[game - 1].InstallText, ItemText(MainDialog, GameTable[game - 1].GameButton));
         EXPECT_EQ(game == 3 ? 0 : 1, Game3ExtrasLevel);
         for (int other = 1; other <= 3; other++) {
             if (other == game)
@@ -238,11 +227,11 @@ TEST_F(Uninstall, FileInUseIsReportedOnceAfterTheGameIsMarkedNotInstalled)
         ScriptedUi ui;
         ui.ExpectBox("Proceed?", Question(game), IDYES);
         ui.ExpectDialog("Uninstalling " + std::string(GameTable[game - 1].DisplayName), [&](HWND box) {
-            EXPECT_EQ(LeftoversMessage(game), ReadItemText(box, 0xFFFF));
+            EXPECT_EQ(LeftoversMessage(game), ItemText(box, 0xFFFF));
             markedFirst = *GameTable[game - 1].InstalledFlag == 0
                        && FlagBytes(game) == std::vector<unsigned char>({0, 0, 0, 0})
                        && !KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(game).c_str())
-                       && ReadItemText(MainDialog, GameTable[game - 1].GameButton) == GameTable[game - 1].InstallText;
+                       && ItemText(MainDialog, GameTable[game - 1].GameButton) == GameTable[game - 1].InstallText;
         }, IDOK);
         RunUninstall(game);
         ui.Verify();
@@ -279,7 +268,7 @@ protected:
     {
         ResetTestState();
         CreatePanelForTest();
-        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
         CreateDirectoryA(other.c_str(), NULL);
     }
     void TearDown() override
@@ -299,7 +288,7 @@ TEST_F(TemporaryFiles, SameNamedFileThatIsNotTheLauncherIsLeftAlone)
     RemoveTemporaryFiles();
     ui.Verify();
     Sleep(1500);  // an uninstaller started by mistake records itself at once
-    EXPECT_TRUE(UninstallerRuns().empty());
+    EXPECT_TRUE(ChildRunsOf("uninstal").empty());
     EXPECT_EQ("not the launcher", ReadFileBytes(other + "\\DSaga.exe"));
 }
 
@@ -310,7 +299,7 @@ TEST_F(TemporaryFiles, NoLauncherInTheStartDirectoryStartsNothingAndAsksForNoDis
     ScriptedUi ui;
     RemoveTemporaryFiles();
     ui.Verify();
-    EXPECT_TRUE(UninstallerRuns().empty());
+    EXPECT_TRUE(ChildRunsOf("uninstal").empty());
 }
 
 // The real launcher, started from a temporary directory as the disc's
@@ -323,7 +312,7 @@ protected:
         RemoveTree(temp);
         CreateDirectoryA(temp.c_str(), NULL);
         ASSERT_TRUE(CopyFileA((BuildDirectory() + "Src\\Launch\\DSaga.exe").c_str(), copy.c_str(), FALSE));
-        SetEnvironmentVariableA("DSAGA_CHILD_LOG", Log);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
         SetEnvironmentVariableA("DSAGA_WAIT_UNINSTAL", go.c_str());
     }
     void TearDown() override
@@ -342,7 +331,7 @@ protected:
     {
         run = StartProgram(copy, temp, "");
         EXPECT_TRUE(run.Started());
-        HWND main = WaitForTopWindow(run.pi.dwProcessId, "Starwarden: The Draxmoor Saga", 30000, true);
+        HWND main = WaitForTopWindow(run.pi.dwProcessId, MainCaption, 30000, true);
         EXPECT_TRUE(main != NULL) << ::testing::PrintToString(TopWindowCaptions(run.pi.dwProcessId));
         return main;
     }
@@ -375,7 +364,7 @@ TEST_F(ExitCleanup, QuitStartsTheDiscUninstallerWhichDeletesTheLauncherOnceItEnd
     ASSERT_EQ(0u, WaitForExit(run.pi.hProcess, 30000, &code));
     EXPECT_EQ(0u, code);
     EXPECT_TRUE(WaitUntilGone(copy, 30000));
-    std::vector<std::string> runs = UninstallerRuns();
+    std::vector<std::string> runs = ChildRunsOf("uninstal");
     ASSERT_EQ(1u, runs.size());
     EXPECT_EQ("uninstal|E:\\install|E:\\install\\uninstal.exe C:\\TEMP\\DSaga.exe", runs[0]);
 }
@@ -401,7 +390,7 @@ TEST_F(ExitCleanup, NoDiscAtQuitAndCancelLeavesTheLauncherFile)
     PressButton(aborted, IDOK);
     ASSERT_EQ(0u, WaitForExit(run.pi.hProcess, 30000, NULL));
     EXPECT_TRUE(PathExists(copy));
-    EXPECT_TRUE(UninstallerRuns().empty());
+    EXPECT_TRUE(ChildRunsOf("uninstal").empty());
 }
 
 }  // namespace
