@@ -535,34 +535,16 @@ void SetCheck(HWND dlg, int id, bool checked)
 
 namespace {
 
-struct ListMessages {
-    UINT count, textLength, text, setSelection, selectionChanged, doubleClicked;
-};
-
-bool IsComboBox(HWND control)
+// LB_FINDSTRINGEXACT ignores case; entries are compared here.
+int FindExactEntry(HWND list, const char *text)
 {
-    char cls[16];
-    return GetClassNameA(control, cls, sizeof cls) != 0 && lstrcmpiA(cls, "ComboBox") == 0;
-}
-
-const ListMessages &MessagesFor(HWND control)
-{
-    static const ListMessages list = {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_SETCURSEL, LBN_SELCHANGE, LBN_DBLCLK};
-    static const ListMessages combo = {CB_GETCOUNT,  CB_GETLBTEXTLEN, CB_GETLBTEXT,
-                                       CB_SETCURSEL, CBN_SELCHANGE,   CBN_DBLCLK};
-    return IsComboBox(control) ? combo : list;
-}
-
-// The *FINDSTRINGEXACT messages ignore case; entries are compared here.
-int FindExactEntry(HWND control, const ListMessages &m, const char *text)
-{
-    int count = static_cast<int>(SendMessageA(control, m.count, 0, 0));
+    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        LRESULT length = SendMessageA(control, m.textLength, i, 0);
+        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
         if (length < 0)
             continue;
         std::string entry(static_cast<size_t>(length) + 1, '\0');
-        LRESULT copied = SendMessageA(control, m.text, i, reinterpret_cast<LPARAM>(&entry[0]));
+        LRESULT copied = SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&entry[0]));
         if (copied < 0)
             continue;
         entry.resize(static_cast<size_t>(copied));
@@ -572,29 +554,23 @@ int FindExactEntry(HWND control, const ListMessages &m, const char *text)
     return -1;
 }
 
-// Selects the entry and sends `notification` for it; false when not there.
+// Selects the entry and notifies the dialog of the change, then of the
+// double click when asked; false when there is no such entry.
 bool PickListEntry(HWND dlg, int id, const char *text, bool doubleClick)
 {
-    HWND control = GetDlgItem(dlg, id);
-    EXPECT_NE(nullptr, control) << "no control " << id;
-    if (control == nullptr)
+    HWND list = GetDlgItem(dlg, id);
+    EXPECT_NE(nullptr, list) << "no control " << id;
+    if (list == nullptr)
         return false;
-    const ListMessages &m = MessagesFor(control);
-    int index = FindExactEntry(control, m, text);
+    int index = FindExactEntry(list, text);
     EXPECT_NE(-1, index) << "control " << id << " has no entry " << Quoted(text);
     if (index < 0)
         return false;
-    if (!IsComboBox(control) && (GetWindowLongA(control, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL))) {
-        SendMessageA(control, LB_SETSEL, FALSE, -1);
-        SendMessageA(control, LB_SETSEL, TRUE, index);
-        SendMessageA(control, LB_SETCARETINDEX, index, FALSE);
-    } else {
-        SendMessageA(control, m.setSelection, index, 0);
-    }
-    LPARAM from = reinterpret_cast<LPARAM>(control);
-    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, m.selectionChanged), from);
+    SendMessageA(list, LB_SETCURSEL, index, 0);
+    LPARAM from = reinterpret_cast<LPARAM>(list);
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), from);
     if (doubleClick)
-        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, m.doubleClicked), from);
+        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), from);
     return true;
 }
 
@@ -608,9 +584,4 @@ bool SelectListText(HWND dlg, int id, const char *text)
 bool DoubleClickListText(HWND dlg, int id, const char *text)
 {
     return PickListEntry(dlg, id, text, true);
-}
-
-std::string ReadItemText(HWND dlg, int id)
-{
-    return ItemText(dlg, id);
 }

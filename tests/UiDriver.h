@@ -2,8 +2,11 @@
 // shows modally on the test's own thread.
 //
 //   ScriptedUi ui;
-//   ui.ExpectBox("Install", "Do you wish to install to:\nC:\\Games", IDNO).WithStyle(MB_YESNO);
-//   ui.ExpectDialog("Choose Directory", [](HWND dlg) { SetEditText(dlg, IDC_PATH, "C:\\X"); }, IDOK);
+//   ui.ExpectBox("Do you wish to install to:", "C:\\Program Files\\Draxmoor Saga\\", IDNO)
+//     .WithStyle(MB_YESNOCANCEL | MB_ICONQUESTION)
+//     .ExpectDialog("Change the Install Directory",
+//                   [](HWND dlg) { SetEditText(dlg, IDC_DIR_EDIT, "C:\\Games"); }, IDOK)
+//     .ExpectBox("The path you typed in does NOT exist.  Create it?", "C:\\Games\\", IDYES);
 //   RunTheCode();
 //   ui.Verify();
 //
@@ -108,11 +111,10 @@ private:
 // Action helpers for ExpectDialog.
 void SetEditText(HWND dlg, int id, const char *text);
 void SetCheck(HWND dlg, int id, bool checked);
-// Selects the list box (or combo box) entry with exactly this text and
-// notifies the dialog as a click would; false when there is no such entry.
+// Selects the entry with exactly this text of a single-selection list box
+// and notifies the dialog as a click would; false when there is no such entry.
 bool SelectListText(HWND dlg, int id, const char *text);
 // Selects the entry and sends the list box's LBN_DBLCLK notification.
 bool DoubleClickListText(HWND dlg, int id, const char *text);
-std::string ReadItemText(HWND dlg, int id);
 
 #endif

@@ -243,6 +243,17 @@ TEST(ScriptedUiBoxes, AnswersBoxWithoutOwner)
     ui.Verify();
 }
 
+TEST(ScriptedUiBoxes, TakesBoxesShowingTheIconTheirStyleNames)
+{
+    HiddenWindow owner;
+    ScriptedUi ui;
+    ui.ExpectBox("Proceed?", "Uninstall?", IDNO).WithStyle(MB_YESNO | MB_ICONQUESTION);
+    ui.ExpectBox("Done", "Uninstalled.", IDOK).WithStyle(MB_OK);
+    MessageBoxA(owner.hwnd, "Uninstall?", "Proceed?", MB_YESNO | MB_ICONQUESTION);
+    MessageBoxA(owner.hwnd, "Uninstalled.", "Done", MB_OK);
+    ui.Verify();
+}
+
 TEST(ScriptedUiBoxes, ConsumesBoxesInOrder)
 {
     HiddenWindow owner;
@@ -301,7 +312,7 @@ TEST(ScriptedUiDialogs, SelectsListEntryAndChecksBox)
                     [&readBack](HWND dlg) {
                         EXPECT_TRUE(SelectListText(dlg, IDC_GAMES, "Starwarden 2"));
                         SetCheck(dlg, IDC_FAST, true);
-                        readBack = ReadItemText(dlg, IDC_FAST);
+                        readBack = ItemText(dlg, IDC_FAST);
                     },
                     IDOK);
     EXPECT_EQ(IDOK, RunDialog(GamesDialog("Choose Game"), owner.hwnd, &result));
@@ -387,21 +398,6 @@ TEST(ScriptedUiFaults, ReportsWrongCaptionNamingExpectedBox)
                                          "shown; seen: [\"Error|Really?\"]");
 }
 
-TEST(ScriptedUiFaults, ReportsWrongTextAndDismissesYesNoBoxWithNo)
-{
-    HiddenWindow owner;
-    int answer = 0;
-    EXPECT_NONFATAL_FAILURE(
-        {
-            ScriptedUi ui;
-            ui.ExpectBox("Confirm", "Right text", IDYES);
-            answer = MessageBoxA(owner.hwnd, "Wrong text", "Confirm", MB_YESNO);
-            ui.Verify();
-        },
-        "\"Confirm\" has text \"Wrong text\", expected \"Right text\"");
-    EXPECT_EQ(IDNO, answer);
-}
-
 TEST(ScriptedUiFaults, ReportsBoxAfterScriptEnded)
 {
     HiddenWindow owner;
@@ -418,64 +414,67 @@ TEST(ScriptedUiFaults, ReportsBoxAfterScriptEnded)
     EXPECT_EQ(IDCANCEL, second);
 }
 
-TEST(ScriptedUiFaults, ReportsButtonSetOtherThanStyle)
-{
-    HiddenWindow owner;
-    int answer = 0;
-    EXPECT_NONFATAL_FAILURE(
-        {
-            ScriptedUi ui;
-            ui.ExpectBox("Question", "Continue?", IDOK).WithStyle(MB_YESNO);
-            answer = MessageBoxA(owner.hwnd, "Continue?", "Question", MB_OKCANCEL);
-            ui.Verify();
-        },
-        "has buttons {OK (1), Cancel (2)}, expected {Yes (6), No (7)}");
+namespace {
+
+const UINT AnyStyle = ~0u;  // the expectation leaves the style unchecked
+
+// A box shown otherwise than the script expects it, under the same caption.
+struct BoxMismatch {
+    const char *name;
+    const char *caption;
+    const char *scriptedText;
+    int scriptedButton;
+    UINT scriptedStyle;
+    const char *shownText;
+    UINT shownStyle;
+    const char *failure;  // part of the reported failure
+    int answer;           // the button that ended the box
+};
+
+const BoxMismatch BoxMismatches[] = {
+    // Dismissed with the least committal button.
+    {"WrongTextDismissesYesNoBoxWithNo", "Confirm", "Right text", IDYES, AnyStyle, "Wrong text", MB_YESNO,
+     "\"Confirm\" has text \"Wrong text\", expected \"Right text\"", IDNO},
     // The scripted button exists, so the script goes on as written.
-    EXPECT_EQ(IDOK, answer);
-}
-
-TEST(ScriptedUiFaults, ReportsIconOtherThanStyle)
-{
-    HiddenWindow owner;
+    {"ButtonSetOtherThanStyle", "Question", "Continue?", IDOK, MB_YESNO, "Continue?", MB_OKCANCEL,
+     "has buttons {OK (1), Cancel (2)}, expected {Yes (6), No (7)}", IDOK},
     // A bare button style means no icon.
-    EXPECT_NONFATAL_FAILURE(
-        {
-            ScriptedUi ui;
-            ui.ExpectBox("Aborted", "Operation Aborted", IDOK).WithStyle(MB_OK);
-            MessageBoxA(owner.hwnd, "Operation Aborted", "Aborted", MB_OK | MB_ICONEXCLAMATION);
-            ui.Verify();
-        },
-        "shows the exclamation icon, expected no icon");
-    EXPECT_NONFATAL_FAILURE(
-        {
-            ScriptedUi ui;
-            ui.ExpectBox("Proceed?", "Uninstall?", IDNO).WithStyle(MB_YESNO | MB_ICONQUESTION);
-            MessageBoxA(owner.hwnd, "Uninstall?", "Proceed?", MB_YESNO | MB_ICONEXCLAMATION);
-            ui.Verify();
-        },
-        "shows the exclamation icon, expected the question icon");
-    ScriptedUi ui;
-    ui.ExpectBox("Proceed?", "Uninstall?", IDNO).WithStyle(MB_YESNO | MB_ICONQUESTION);
-    ui.ExpectBox("Done", "Uninstalled.", IDOK).WithStyle(MB_OK);
-    MessageBoxA(owner.hwnd, "Uninstall?", "Proceed?", MB_YESNO | MB_ICONQUESTION);
-    MessageBoxA(owner.hwnd, "Uninstalled.", "Done", MB_OK);
-    ui.Verify();
+    {"IconWhereStyleNamesNone", "Aborted", "Operation Aborted", IDOK, MB_OK, "Operation Aborted",
+     MB_OK | MB_ICONEXCLAMATION, "shows the exclamation icon, expected no icon", IDOK},
+    {"IconOtherThanStyle", "Proceed?", "Uninstall?", IDNO, MB_YESNO | MB_ICONQUESTION, "Uninstall?",
+     MB_YESNO | MB_ICONEXCLAMATION, "shows the exclamation icon, expected the question icon", IDNO},
+    {"MissingButtonDismisses", "Done", "Installed.", IDYES, AnyStyle, "Installed.", MB_OK, "has no button Yes (6)",
+     IDOK},
+};
+
+std::string MismatchName(const ::testing::TestParamInfo<BoxMismatch> &info)
+{
+    return info.param.name;
 }
 
-TEST(ScriptedUiFaults, ReportsMissingButtonAndDismisses)
+class ScriptedUiMismatch : public ::testing::TestWithParam<BoxMismatch> {};
+
+}  // namespace
+
+TEST_P(ScriptedUiMismatch, IsReportedAndTheBoxEnded)
 {
+    const BoxMismatch &c = GetParam();
     HiddenWindow owner;
     int answer = 0;
     EXPECT_NONFATAL_FAILURE(
         {
             ScriptedUi ui;
-            ui.ExpectBox("Done", "Installed.", IDYES);
-            answer = MessageBoxA(owner.hwnd, "Installed.", "Done", MB_OK);
+            ui.ExpectBox(c.caption, c.scriptedText, c.scriptedButton);
+            if (c.scriptedStyle != AnyStyle)
+                ui.WithStyle(c.scriptedStyle);
+            answer = MessageBoxA(owner.hwnd, c.shownText, c.caption, c.shownStyle);
             ui.Verify();
         },
-        "has no button Yes (6)");
-    EXPECT_EQ(IDOK, answer);
+        c.failure);
+    EXPECT_EQ(c.answer, answer);
 }
+
+INSTANTIATE_TEST_SUITE_P(ScriptedUiFaults, ScriptedUiMismatch, ::testing::ValuesIn(BoxMismatches), MismatchName);
 
 TEST(ScriptedUiFaults, VerifyNamesExpectationNeverShown)
 {
