@@ -145,6 +145,12 @@ void WriteRecord(const char *installedTo, const char *installedFrom, DWORD game1
     WriteNumber(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Cheater", cheater);
 }
 
+DWORD RecordNumber(const char *name)
+{
+    RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, name);
+    return value.present && value.bytes.size() == 4 ? *(const DWORD *)value.bytes.data() : 0xFFFFFFFF;
+}
+
 std::string ShellFolder(const char *name)
 {
     RegistryValue value = ReadValue(HKEY_CURRENT_USER,

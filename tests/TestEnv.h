@@ -39,6 +39,8 @@ void WriteNumber(HKEY root, const char *path, const char *name, DWORD number);
 // A full record, as the launcher writes it.
 void WriteRecord(const char *installedTo, const char *installedFrom, DWORD game1, DWORD game2, DWORD game3,
                  DWORD cheater);
+// A number of the record ("Cheater"...); 0xFFFFFFFF when absent or not four bytes.
+DWORD RecordNumber(const char *name);
 
 // The Windows uninstall entry of a game ("sw1", "sw2", "sw3").
 std::string UninstallEntryKey(const char *game);

@@ -192,12 +192,6 @@ bool Game2IsWhole()
     return true;
 }
 
-DWORD Game2Flag()
-{
-    RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Starwarden 2 Installed");
-    return value.present && value.bytes.size() == 4 ? *(const DWORD *)value.bytes.data() : 0;
-}
-
 void CopyDiscDirectory(const std::string &from, const std::string &to)
 {
     CreateDirectoryA(to.c_str(), NULL);
@@ -247,7 +241,7 @@ protected:
         SCOPED_TRACE(label);
         bool whole = Game2IsWhole();
         if (!whole) {
-            EXPECT_NE(1u, Game2Flag());
+            EXPECT_NE(1u, RecordNumber("Starwarden 2 Installed"));
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
         }
         ChildRun again;
@@ -256,7 +250,7 @@ protected:
         std::string shown = ItemText(main, IDC_GAME2);
         bool claimed = shown == "Play Starwarden 2";
         EXPECT_TRUE(whole || !claimed) << "shown as playable with files missing";
-        EXPECT_EQ(claimed, Game2Flag() == 1u);
+        EXPECT_EQ(claimed, RecordNumber("Starwarden 2 Installed") == 1u);
         EXPECT_EQ(claimed, KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
         EXPECT_EQ(claimed, IsItemEnabled(main, IDC_UNINSTALL2));
         PressButton(main, IDCANCEL);

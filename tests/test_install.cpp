@@ -48,12 +48,6 @@ void ExpectCopiedFiles(const std::string &from, const std::string &to, std::vect
     }
 }
 
-DWORD RecordNumber(const char *name)
-{
-    RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, name);
-    return value.present && value.bytes.size() == 4 ? *(const DWORD *)value.bytes.data() : 0xFFFFFFFF;
-}
-
 std::string RecordText(const char *name)
 {
     RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, name);

@@ -47,11 +47,6 @@ protected:
         WriteRecord(Saga, "D", game1, game2, game3, cheater);
     }
     static std::string Config(const char *file) { return ReadFileBytes(std::string(Saga) + file); }
-    static DWORD SavedCheater()
-    {
-        RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Cheater");
-        return value.present && value.bytes.size() == 4 ? *(const DWORD *)value.bytes.data() : 0xFFFFFFFF;
-    }
 };
 
 TEST_F(Play, EachGameRunsFromItsOwnDirectoryWithAnEmptyCommandLine)
@@ -139,7 +134,7 @@ TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
     }
     EXPECT_EQ(Invulnerable, Config("sw1\\starwdn.cfg"));
     EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));
-    EXPECT_EQ(1u, SavedCheater());
+    EXPECT_EQ(1u, RecordNumber("Cheater"));
 
     // The game reads it from its working directory.
     {
@@ -165,7 +160,7 @@ TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
     EXPECT_TRUE(PathExists(std::string(Saga) + "sw1\\starwdn.cfg"));
     EXPECT_EQ("", Config("sw1\\starwdn.cfg"));
     EXPECT_EQ("", Config("sw2\\sw2.cfg"));
-    EXPECT_EQ(0u, SavedCheater());
+    EXPECT_EQ(0u, RecordNumber("Cheater"));
 }
 
 TEST_F(Play, InvulnerableTouchesOnlyInstalledGames)
@@ -193,7 +188,7 @@ TEST_F(Play, AGameDirectoryGoneIsReportedAndTheModeStillSaved)
     ToggleInvulnerable();
     ui.Verify();
     EXPECT_EQ(1, LauncherState.Cheater);
-    EXPECT_EQ(1u, SavedCheater());
+    EXPECT_EQ(1u, RecordNumber("Cheater"));
     EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));  // the other file is still written
 }
 
