@@ -88,7 +88,7 @@ int RunAndWait(const char *workingDirectory, const char *programPath, const char
     DWORD exitCode;
     if (RunChild(workingDirectory, programPath, commandLine, owner, &exitCode) != CHILD_ENDED
         || exitCode == STILL_ACTIVE)
-        return -1;
+        return NO_EXIT_CODE;
     return (int)exitCode;
 }
 
@@ -318,7 +318,7 @@ INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 // ---------------------------------------------------------------------------
 // DirectX, help and credits
 
-int InstallDirectX(int quiet)
+DirectXResult InstallDirectX(int quiet)
 {
     if (!quiet && ReportError("Are you sure you want to install DirectX?", "Install DirectX", MB_YESNO,
                               MainDialog) != IDYES) {
@@ -343,7 +343,7 @@ int InstallDirectX(int quiet)
     }
 }
 
-int DirectXNeedsRestart(int result)
+int DirectXNeedsRestart(DirectXResult result)
 {
     return result == DIRECTX_RESTART;
 }

@@ -216,10 +216,14 @@ static int CountFiles(const char *directory, unsigned *count)
     return error == LISTING_END ? 0 : error;
 }
 
-static void ReportListingError(const char *format, int error, const char *caption)
+static void ReportListingError(const char *caption, const char *format, ...) CHECKED_FORMAT(2, 3);
+static void ReportListingError(const char *caption, const char *format, ...)
 {
     char message[PATH_BUFFER];
-    FormatText(message, sizeof message, format, error);
+    va_list arguments;
+    va_start(arguments, format);
+    FormatTextList(message, sizeof message, format, arguments);
+    va_end(arguments);
     ReportError(message, caption, MB_OK, MainDialog);
 }
 
@@ -296,7 +300,7 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
     unsigned count;
     int error = CountFiles(source, &count);
     if (error != 0) {
-        ReportListingError("_findnext == -1 && errno == %d (count)", error, "CopyFiles");
+        ReportListingError("CopyFiles", "_findnext == -1 && errno == %d (count)", error);
         failure = 1;
     }
     SetProgressRange(0, (int)count);
@@ -314,7 +318,7 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
         }
         PaintPace(&pace);
         if (error != 0 && error != LISTING_END) {
-            ReportListingError("_findnext == -1 && errno == %d", error, "CopyFiles");
+            ReportListingError("CopyFiles", "_findnext == -1 && errno == %d", error);
             failure = 1;
         }
     }
@@ -382,7 +386,7 @@ void DeleteFiles(char *directory, const char *statusText)
         }
         PaintPace(&pace);
         if (error != LISTING_END)
-            ReportListingError("_findnext == -1 && errno == %d (del)", error, "DeleteFiles");
+            ReportListingError("DeleteFiles", "_findnext == -1 && errno == %d (del)", error);
     }
     CloseListing(&listing);
     RemoveDirectoryAndEmptyParent(directory);
@@ -843,13 +847,18 @@ static int AcceptTypedPath(void)
     return 1;
 }
 
+// A message whose wParam is this mark, of any kind, opens the selected entry
+// while the list has the focus, as a double click does.
+enum { SELF_OPEN_MARK = 0xFACE };
+
 static BOOL OnInitChooser(HWND dialog)
 {
     ChooserWindow = dialog;
     FitDialogTexts(dialog);
     CentreChooser();
     NavigateChooser(ChooserPath, 1);
-    SendMessageA(dialog, WM_USER + 1, 0xFACE, 0);
+    // Opens the selected entry at once if the list already has the focus.
+    SendMessageA(dialog, WM_USER + 1, SELF_OPEN_MARK, 0);
     return TRUE;
 }
 
@@ -878,7 +887,9 @@ static BOOL OnChooserCommand(HWND dialog, WPARAM wParam)
 INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     (void)lParam;
-    if (wParam == 0xFACE && GetFocus() == GetDlgItem(dialog, IDC_DIR_LIST))
+    // Whatever the message: the mark is the chooser's outward behaviour, on
+    // which a program driving the dialog may rely, not only its own message's.
+    if (wParam == SELF_OPEN_MARK && GetFocus() == GetDlgItem(dialog, IDC_DIR_LIST))
         OpenSelectedEntry();
     switch (message) {
     case WM_INITDIALOG:

@@ -4,6 +4,7 @@
 #define DSAGA_LAUNCHER_H
 
 #include <windows.h>
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -73,11 +74,16 @@ void ResetLauncherGlobals(void);
 // when it did not; a result that does not fit leaves the buffer empty, so a
 // shortened path can never be used by mistake.
 
-int FormatText(char *buffer, size_t capacity, const char *format, ...)
+// A procedure that takes a format passes it on with the compiler's check of
+// the format against its arguments.
 #if defined(__GNUC__)
-    __attribute__((format(printf, 3, 4)))
+#define CHECKED_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define CHECKED_FORMAT(formatIndex, firstArgument)
 #endif
-    ;
+
+int FormatText(char *buffer, size_t capacity, const char *format, ...) CHECKED_FORMAT(3, 4);
+int FormatTextList(char *buffer, size_t capacity, const char *format, va_list arguments) CHECKED_FORMAT(3, 0);
 int CopyText(char *buffer, size_t capacity, const char *text);
 int AppendText(char *buffer, size_t capacity, const char *text);
 // The one message for a path or text that does not fit its buffer.
@@ -98,7 +104,10 @@ int BuildCdPath(char *buffer, size_t capacity, const char *templatePath);
 // Launcher shell (Shell.cpp)
 
 int RunLauncher(HINSTANCE instance);
-int RunStartup(HWND dialog, HINSTANCE instance);
+// How start-up ends: the main dialog ends and Windows restarts (a DirectX
+// installation asked for it), the dialog ends (no CD), or it is shown.
+enum StartupResult { STARTUP_RESTART_WINDOWS = -1, STARTUP_END = 0, STARTUP_SHOW_DIALOG = 1 };
+StartupResult RunStartup(HWND dialog, HINSTANCE instance);
 int RequireCD(void);
 int ReportError(const char *text, const char *caption, UINT style, HWND owner);
 int ReportChooserError(const char *text, const char *caption, UINT style);
@@ -225,6 +234,8 @@ INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 enum { DISC_ANY = 6, DISC_2_TO_5 = 7 };
 
 int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner);
+// RunAndWait's result when the child did not start or left no exit code.
+enum { NO_EXIT_CODE = -1 };
 int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner);
 // Starts a child as every child of the launcher is started; the system may
 // write into `command`. 0 with GetLastError set when it could not start.
@@ -241,9 +252,9 @@ void ReplayIntro(HWND owner);
 // InstallDirectX's results: nothing to do (declined, cancelled, or the
 // initialiser ended with 0), Windows must restart (it ran and ended with
 // anything else), or the initialiser could not be started.
-enum { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
-int InstallDirectX(int quiet);
-int DirectXNeedsRestart(int result);
+enum DirectXResult { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
+DirectXResult InstallDirectX(int quiet);
+int DirectXNeedsRestart(DirectXResult result);
 void OpenHelpFile(void);
 void OpenCredits(HWND owner);
 void ShowSystemResources(void);

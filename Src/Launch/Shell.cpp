@@ -116,18 +116,18 @@ static void RememberStartDirectory(void)
         StartDirectory[0] = '\0';
 }
 
-static int RunFirstRunSteps(void)
+static StartupResult RunFirstRunSteps(void)
 {
     if (!RequireCD())
-        return 0;
+        return STARTUP_END;
     if (DirectXNeedsRestart(InstallDirectX(1)))
-        return -1;
+        return STARTUP_RESTART_WINDOWS;
     ReplayIntro(MainDialog);
     FirstRun = 1;
-    return 1;
+    return STARTUP_SHOW_DIALOG;
 }
 
-int RunStartup(HWND dialog, HINSTANCE instance)
+StartupResult RunStartup(HWND dialog, HINSTANCE instance)
 {
     MainDialog = dialog;
     ModuleInstance = instance;
@@ -135,11 +135,11 @@ int RunStartup(HWND dialog, HINSTANCE instance)
     RememberStartDirectory();
 
     if (!LoadLauncherState() || !DetectInstalledGames()) {
-        int result = RunFirstRunSteps();
-        if (result != 1)
+        StartupResult result = RunFirstRunSteps();
+        if (result != STARTUP_SHOW_DIALOG)
             return result;
     }
-    return RequireCD() ? 1 : 0;
+    return RequireCD() ? STARTUP_SHOW_DIALOG : STARTUP_END;
 }
 
 static void ProbePathForDrive(char *probe, char letter)
@@ -269,13 +269,13 @@ static BOOL OnInitMain(HWND dialog)
     FitDialogTexts(dialog);
     CentreWindow(dialog);
     switch (RunStartup(dialog, ModuleInstance)) {
-    case -1:
+    case STARTUP_RESTART_WINDOWS:
         EndMainDialogAndRestart(dialog);
         break;
-    case 0:
+    case STARTUP_END:
         EndMainDialog(dialog);
         break;
-    default:
+    case STARTUP_SHOW_DIALOG:
         ShowWindow(dialog, SW_SHOW);
         break;
     }
@@ -330,6 +330,8 @@ static BOOL OnMainCommand(HWND dialog, int id)
     return handled;
 }
 
+// The dialog itself, not a button, holds the focus after every paint, so a
+// key press never goes to whichever button last had the focus.
 static void OnMainPaint(HWND dialog)
 {
     PAINTSTRUCT paint;
@@ -392,16 +394,15 @@ int BuildGamePath(char *path, const GameInfo &game, const char *file)
     return 0;
 }
 
-static void ReportPanelError(const char *text)
-{
-    ReportError(text, "ERROR", MB_OK, MainDialog);
-}
-
-static void ReportPanelError(const char *format, const char *argument)
+static void ReportPanelError(const char *format, ...) CHECKED_FORMAT(1, 2);
+static void ReportPanelError(const char *format, ...)
 {
     char message[PATH_BUFFER];
-    FormatText(message, sizeof message, format, argument);
-    ReportPanelError(message);
+    va_list arguments;
+    va_start(arguments, format);
+    FormatTextList(message, sizeof message, format, arguments);
+    va_end(arguments);
+    ReportError(message, "ERROR", MB_OK, MainDialog);
 }
 
 // Relabels and enables; 0 after a report, which skips the save.

@@ -77,6 +77,8 @@ static int WriteRegistryNumber(HKEY key, const char *name, const int32_t *number
     return WriteRegistryValue(key, name, REG_DWORD, number, sizeof *number);
 }
 
+// Every key the launcher makes carries the class text "lpClass": it is part
+// of the keys' outward shape, which other programs reading them may check.
 static int CreateKeyForWriting(const char *path, HKEY *key)
 {
     DWORD disposition;
@@ -481,7 +483,8 @@ void CreateProgramFolder(void)
     if (FirstRun == 0)
         return;
     LauncherRecord &s = LauncherState;
-    // Kept as it always was: one game or all three make the folder, never exactly two.
+    // One game installed or all three make the folder, never exactly two:
+    // the flags' parity decides (1 == 2 XOR 3 stops), not their count.
     if (s.Game1Installed == (s.Game2Installed ^ s.Game3Installed))
         return;
     char windows[PATH_BUFFER];

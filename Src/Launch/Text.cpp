@@ -7,19 +7,25 @@
 #include <stdio.h>
 #include <string.h>
 
-int FormatText(char *buffer, size_t capacity, const char *format, ...)
+int FormatTextList(char *buffer, size_t capacity, const char *format, va_list arguments)
 {
     if (capacity == 0)
         return 0;
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(buffer, capacity, format, args);
-    va_end(args);
+    int length = vsnprintf(buffer, capacity, format, arguments);
     if (length < 0 || (size_t)length >= capacity) {
         buffer[0] = '\0';
         return 0;
     }
     return 1;
+}
+
+int FormatText(char *buffer, size_t capacity, const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    int fitted = FormatTextList(buffer, capacity, format, arguments);
+    va_end(arguments);
+    return fitted;
 }
 
 int CopyText(char *buffer, size_t capacity, const char *text)
