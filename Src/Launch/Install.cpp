@@ -891,8 +891,8 @@ static BOOL OnChooserCommand(HWND dialog, WPARAM wParam)
 static INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     (void)lParam;
-    // Whatever the message: the mark is the chooser's outward behaviour, on
-    // which a program driving the dialog may rely, not only its own message's.
+    // Looked for in every message, not only the chooser's own: a program
+    // driving the dialog may send the mark as well.
     if (wParam == SELF_OPEN_MARK && GetFocus() == GetDlgItem(dialog, IDC_DIR_LIST))
         OpenSelectedEntry();
     switch (message) {
