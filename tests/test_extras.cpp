@@ -204,7 +204,7 @@ TEST_F(Extras, QuietDirectXRunsTheInitialiserAtTheDiscRootWithoutAQuestion)
     InsertDisc('E', 1);
     LauncherState.InstalledFrom[0] = 'E';
     ScriptedUi ui;
-    EXPECT_EQ(0, InstallDirectX(1));
+    EXPECT_EQ(DIRECTX_NO_RESTART, InstallDirectX(1));
     ui.Verify();
     std::vector<std::string> runs = ChildRuns();
     ASSERT_EQ(2u, runs.size());
@@ -217,7 +217,7 @@ TEST_F(Extras, DirectXQuestionAnsweredNoIsAbortedAndRunsNothing)
     ScriptedUi ui;
     ui.ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDNO).WithStyle(MB_YESNO)
       .ExpectBox("DirectX Installation", "Aborted", IDOK).WithStyle(MB_OK | MB_ICONEXCLAMATION);
-    EXPECT_EQ(0, InstallDirectX(0));
+    EXPECT_EQ(DIRECTX_NO_RESTART, InstallDirectX(0));
     ui.Verify();
     EXPECT_TRUE(ChildRuns().empty());
 }
@@ -227,7 +227,7 @@ TEST_F(Extras, DirectXQuestionAnsweredYesReturnsTheInitialisersExitCode)
     SetEnvironmentVariableA("DSAGA_EXIT_DSINIT", "1");
     ScriptedUi ui;
     ui.ExpectBox("Install DirectX", "Are you sure you want to install DirectX?", IDYES);
-    EXPECT_EQ(1, InstallDirectX(0));
+    EXPECT_EQ(DIRECTX_RESTART, InstallDirectX(0));
     ui.Verify();
     std::vector<std::string> runs = ChildRuns();
     ASSERT_FALSE(runs.empty());
@@ -240,7 +240,7 @@ TEST_F(Extras, DirectXNeedsDiscOne)
     ScriptedUi ui;
     ui.ExpectBox("Install DirectX", "Please place The Draxmoor Saga CD-ROM disc 1 into drive: 'D'", IDCANCEL)
       .ExpectBox("Install DirectX", "Operation Aborted", IDOK);
-    EXPECT_EQ(0, InstallDirectX(1));
+    EXPECT_EQ(DIRECTX_NO_RESTART, InstallDirectX(1));
     ui.Verify();
     EXPECT_TRUE(ChildRuns().empty());
 }
@@ -255,8 +255,8 @@ TEST_F(Extras, InitialiserThatCannotStartIsAFailureNotARestart)
     EXPECT_EQ(DIRECTX_NOT_STARTED, InstallDirectX(1));
     ui.Verify();
     EXPECT_FALSE(DirectXNeedsRestart(DIRECTX_NOT_STARTED));
-    EXPECT_FALSE(DirectXNeedsRestart(0));
-    EXPECT_TRUE(DirectXNeedsRestart(1));
+    EXPECT_FALSE(DirectXNeedsRestart(DIRECTX_NO_RESTART));
+    EXPECT_TRUE(DirectXNeedsRestart(DIRECTX_RESTART));
 }
 
 // 259 (the system's still-active value) and -1 are what the initialiser
@@ -267,7 +267,7 @@ TEST_F(Extras, InitialiserThatRanAndEndedWithAnyNonZeroCodeAsksForARestart)
         SCOPED_TRACE(code);
         SetEnvironmentVariableA("DSAGA_EXIT_DSINIT", code);
         ScriptedUi ui;  // no "Cannot execute file:" box
-        int result = InstallDirectX(1);
+        DirectXResult result = InstallDirectX(1);
         ui.Verify();
         EXPECT_EQ(DIRECTX_RESTART, result);
         EXPECT_TRUE(DirectXNeedsRestart(result));

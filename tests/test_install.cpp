@@ -679,6 +679,29 @@ TEST_F(Additional, EachAnswerGivesItsLevelAndTheDialogAlwaysOpensOnNone)
     }
 }
 
+// The sizes the free-space check and the footprint count are the ones the
+// dialog's texts show, level by level.
+TEST_F(Additional, ShowsTheSizesThatAreCounted)
+{
+    std::vector<std::string> shown;
+    ScriptedUi ui;
+    ui.ExpectDialog("Starwarden 3 Additional Installation", [&](HWND d) {
+        for (HWND c = GetWindow(d, GW_CHILD); c != NULL; c = GetWindow(c, GW_HWNDNEXT)) {
+            char text[64] = "";
+            GetWindowTextA(c, text, sizeof text);
+            std::string item = text;
+            if (item.size() > 3 && item.compare(item.size() - 3, 3, " MB") == 0)
+                shown.push_back(item);
+        }
+    }, IDCANCEL);
+    AskAdditionalInstall();
+    ui.Verify();
+    std::vector<std::string> counted;
+    for (int level = 0; level <= 2; level++)
+        counted.push_back(std::to_string(ExtrasMegabytes(level)) + " MB");
+    EXPECT_EQ(counted, shown);
+}
+
 TEST_F(Additional, EscapeCancels)
 {
     ScriptedUi ui;

@@ -139,7 +139,7 @@ TEST_F(ChildRunner, MissingProgramIsReportedAndTheGamesAreCheckedAgain)
     ScriptedUi ui;
     ui.ExpectBox("Cannot execute file:", "C:\\dsaga-tests\\gone\\sw1\\sw1.exe, 2", IDOK).WithStyle(MB_OK);
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    EXPECT_EQ(-1, RunAndWait("C:\\dsaga-tests\\gone\\sw1\\", "C:\\dsaga-tests\\gone\\sw1\\sw1.exe", "", other));
+    EXPECT_EQ(NO_EXIT_CODE, RunAndWait("C:\\dsaga-tests\\gone\\sw1\\", "C:\\dsaga-tests\\gone\\sw1\\sw1.exe", "", other));
     ui.Verify();
     DestroyWindow(other);
     EXPECT_EQ(0, LauncherState.Game1Installed);

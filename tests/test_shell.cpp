@@ -97,7 +97,7 @@ protected:
 TEST_F(Startup, WithoutRecordTakesTheFirstRunPath)
 {
     ScriptedUi ui;
-    EXPECT_EQ(1, RunStartup(MainDialog, GetModuleHandleA(NULL)));
+    EXPECT_EQ(STARTUP_SHOW_DIALOG, RunStartup(MainDialog, GetModuleHandleA(NULL)));
     ui.Verify();
     EXPECT_EQ(1, FirstRun);
     char current[PATH_BUFFER];
@@ -109,7 +109,7 @@ TEST_F(Startup, RecordWithNoGameLeftTakesTheFirstRunPathAgain)
 {
     WriteRecord("C:\\dsaga-tests\\saga\\", "D", 1, 0, 0, 0);
     ScriptedUi ui;
-    EXPECT_EQ(1, RunStartup(MainDialog, GetModuleHandleA(NULL)));
+    EXPECT_EQ(STARTUP_SHOW_DIALOG, RunStartup(MainDialog, GetModuleHandleA(NULL)));
     ui.Verify();
     EXPECT_EQ(1, FirstRun);
     // Detection found no game, so the installation was forgotten.
@@ -122,7 +122,7 @@ TEST_F(Startup, CancelAtTheCdPromptEndsBeforeTheFirstRunSteps)
     InsertDisc('D', 0);
     ScriptedUi ui;
     ui.ExpectBox(InsertCaption, InsertText, IDCANCEL);
-    EXPECT_EQ(0, RunStartup(MainDialog, GetModuleHandleA(NULL)));
+    EXPECT_EQ(STARTUP_END, RunStartup(MainDialog, GetModuleHandleA(NULL)));
     ui.Verify();
     EXPECT_EQ(0, FirstRun);
 }
@@ -136,7 +136,7 @@ TEST_F(Startup, DeletesTheDirectXSetupCopyFromTheStartupFolder)
     WriteFileBytes(copy, "MZ");
     ASSERT_TRUE(PathExists(copy));
     ScriptedUi ui;
-    EXPECT_EQ(1, RunStartup(MainDialog, GetModuleHandleA(NULL)));
+    EXPECT_EQ(STARTUP_SHOW_DIALOG, RunStartup(MainDialog, GetModuleHandleA(NULL)));
     ui.Verify();
     EXPECT_FALSE(PathExists(copy));
 }

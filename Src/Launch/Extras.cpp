@@ -88,7 +88,7 @@ int RunAndWait(const char *workingDirectory, const char *programPath, const char
     DWORD exitCode;
     if (RunChild(workingDirectory, programPath, commandLine, owner, &exitCode) != CHILD_ENDED
         || exitCode == STILL_ACTIVE)
-        return -1;
+        return NO_EXIT_CODE;
     return (int)exitCode;
 }
 
@@ -108,20 +108,25 @@ static char InstallDrive(void)
     return LauncherState.InstalledTo[0];
 }
 
+// Games 1 and 2 play from the hard drive alone; not installed yet, they are
+// installed (by `install`) instead.
+static void PlayGameFromDisk(int number, int (*install)(void))
+{
+    const GameInfo &game = GameTable[number - 1];
+    if (*game.InstalledFlag != 0)
+        RunInstalledGame(game);
+    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), game.InstallMegabytes) && install())
+        MarkGamePlayable(number);
+}
+
 void PlayGame1(void)
 {
-    if (LauncherState.Game1Installed != 0)
-        RunInstalledGame(GameTable[0]);
-    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), GameTable[0].InstallMegabytes) && InstallGame1())
-        MarkGamePlayable(1);
+    PlayGameFromDisk(1, InstallGame1);
 }
 
 void PlayGame2(void)
 {
-    if (LauncherState.Game2Installed != 0)
-        RunInstalledGame(GameTable[1]);
-    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), GameTable[1].InstallMegabytes) && InstallGame2())
-        MarkGamePlayable(2);
+    PlayGameFromDisk(2, InstallGame2);
 }
 
 // Game 3 plays from its discs: with the index file on the hard drive any
@@ -266,6 +271,8 @@ void ReplayIntro(HWND owner)
     RunAndWait(directory, player, command, owner);
 }
 
+static void OpenCredits(HWND owner);
+
 static BOOL OnInitPreviews(HWND dialog)
 {
     InitArtPanel(&PreviewArtPanel, dialog);
@@ -318,7 +325,7 @@ INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 // ---------------------------------------------------------------------------
 // DirectX, help and credits
 
-int InstallDirectX(int quiet)
+DirectXResult InstallDirectX(int quiet)
 {
     if (!quiet && ReportError("Are you sure you want to install DirectX?", "Install DirectX", MB_YESNO,
                               MainDialog) != IDYES) {
@@ -343,7 +350,7 @@ int InstallDirectX(int quiet)
     }
 }
 
-int DirectXNeedsRestart(int result)
+int DirectXNeedsRestart(DirectXResult result)
 {
     return result == DIRECTX_RESTART;
 }
@@ -371,7 +378,7 @@ void OpenHelpFile(void)
     OpenTextFile("D:\\install\\help.txt", "View Help File", MainDialog);
 }
 
-void OpenCredits(HWND owner)
+static void OpenCredits(HWND owner)
 {
     OpenTextFile("D:\\install\\credits.txt", "View Credits", owner);
 }
@@ -450,7 +457,7 @@ static BOOL OnInitSystemResources(HWND dialog)
 }
 
 // Only OK (or Enter) closes the dialog; Esc and the close box do nothing.
-INT_PTR CALLBACK SystemResourcesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK SystemResourcesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     (void)lParam;
     switch (message) {

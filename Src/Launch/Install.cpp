@@ -101,26 +101,6 @@ static void PaceAfterFile(LoopPace *pace)
     KeepResponsive(pace);
 }
 
-void ShowStatusArea(void)
-{
-    SetStatusLine1("");
-    SetStatusLine2("");
-    ResetProgress();
-    for (int id : StatusControls)
-        ShowDialogItem(MainDialog, id);
-    RepaintWholeDialog();
-}
-
-void HideStatusArea(void)
-{
-    for (int id : StatusControls)
-        HideDialogItem(MainDialog, id);
-    SetStatusLine1("");
-    SetStatusLine2("");
-    ResetProgress();
-    RepaintWholeDialog();
-}
-
 void SetStatusLine1(const char *text)
 {
     SetDlgItemTextA(MainDialog, IDC_STATUS_TEXT1, text);
@@ -141,7 +121,7 @@ void SetProgressRange(int low, int high)
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
 }
 
-void ResetProgress(void)
+static void ResetProgress(void)
 {
     SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_SETPOS, 0, 0);
 }
@@ -149,6 +129,26 @@ void ResetProgress(void)
 void StepProgress(void)
 {
     SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_STEPIT, 0, 0);
+}
+
+void ShowStatusArea(void)
+{
+    SetStatusLine1("");
+    SetStatusLine2("");
+    ResetProgress();
+    for (int id : StatusControls)
+        ShowDialogItem(MainDialog, id);
+    RepaintWholeDialog();
+}
+
+void HideStatusArea(void)
+{
+    for (int id : StatusControls)
+        HideDialogItem(MainDialog, id);
+    SetStatusLine1("");
+    SetStatusLine2("");
+    ResetProgress();
+    RepaintWholeDialog();
 }
 
 // ---------------------------------------------------------------------------
@@ -216,10 +216,11 @@ static int CountFiles(const char *directory, unsigned *count)
     return error == LISTING_END ? 0 : error;
 }
 
-static void ReportListingError(const char *format, int error, const char *caption)
+// `mark` tells the count's report from the listing's.
+static void ReportListingError(const char *caption, int error, const char *mark)
 {
     char message[PATH_BUFFER];
-    FormatText(message, sizeof message, format, error);
+    FormatText(message, sizeof message, "_findnext == -1 && errno == %d%s", error, mark);
     ReportError(message, caption, MB_OK, MainDialog);
 }
 
@@ -255,10 +256,60 @@ static int LeaveCopyWritable(const char *path, const WIN32_FIND_DATAA &entry, in
     return SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
 }
 
-// Copies one file of the copying pass; returns 0 when it noticed a failure.
-static int CopyOneFile(const char *source, const char *destination, const WIN32_FIND_DATAA &entry, LoopPace *pace)
+// One pass over a directory's files with the status area showing: the
+// files are counted for the bar's range, then each listed file is handed to
+// the pass's step at the loop's pace.
+struct FilePass {
+    const char *Directory;    // the listed one, ending in a backslash
+    const char *Destination;  // copies only
+    const char *Caption;      // of the listing's error boxes
+    const char *CountMark;    // ends the count's error; null: not reported
+    const char *ListMark;     // ends the listing's error
+    // One file; 0 ends the pass as failed.
+    int (*Step)(const FilePass &pass, const WIN32_FIND_DATAA &entry, LoopPace *pace);
+};
+
+// The step loop; 0 when a step or the listing failed.
+static int StepThroughFiles(const FilePass &pass, unsigned count)
 {
-    const char *name = entry.cFileName;
+    int failure = 0;
+    LoopPace pace;
+    StartPace(&pace, count);
+    Listing listing;
+    int error = OpenListing(&listing, pass.Directory);
+    while (error == 0 && !failure) {
+        if (IsListedFile(listing.Entry) && !pass.Step(pass, listing.Entry, &pace))
+            failure = 1;
+        error = NextEntry(&listing);
+    }
+    PaintPace(&pace);
+    if (error != 0 && error != LISTING_END) {
+        ReportListingError(pass.Caption, error, pass.ListMark);
+        failure = 1;
+    }
+    CloseListing(&listing);
+    return !failure;
+}
+
+// 1 when every file was counted and handed to the step without a failure.
+static int RunFilePass(const FilePass &pass, const char *statusText)
+{
+    ShowStatusArea();
+    SetStatusLine1(statusText);
+    unsigned count;
+    int error = CountFiles(pass.Directory, &count);
+    if (error != 0 && pass.CountMark != NULL)
+        ReportListingError(pass.Caption, error, pass.CountMark);
+    SetProgressRange(0, (int)count);
+    int passed = error == 0 && StepThroughFiles(pass, count);
+    HideStatusArea();
+    return passed;
+}
+
+// Copies one file of the copying pass; returns 0 when it noticed a failure.
+static int CopyOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, LoopPace *pace)
+{
+    const char *source = pass.Directory, *destination = pass.Destination, *name = entry.cFileName;
     // Only a large file (or one on a slow drive) takes long enough to need
     // a look at the queue while it is copied; the progress routine slows the
     // copy of every small one.
@@ -289,38 +340,8 @@ static int CopyOneFile(const char *source, const char *destination, const WIN32_
 
 int CopyFiles(const char *source, const char *destination, const char *statusText)
 {
-    int failure = 0;
-    ShowStatusArea();
-    SetStatusLine1(statusText);
-
-    unsigned count;
-    int error = CountFiles(source, &count);
-    if (error != 0) {
-        ReportListingError("_findnext == -1 && errno == %d (count)", error, "CopyFiles");
-        failure = 1;
-    }
-    SetProgressRange(0, (int)count);
-
-    Listing listing;
-    listing.Find = INVALID_HANDLE_VALUE;
-    if (!failure) {
-        LoopPace pace;
-        StartPace(&pace, count);
-        error = OpenListing(&listing, source);
-        while (error == 0 && !failure) {
-            if (IsListedFile(listing.Entry) && !CopyOneFile(source, destination, listing.Entry, &pace))
-                failure = 1;
-            error = NextEntry(&listing);
-        }
-        PaintPace(&pace);
-        if (error != 0 && error != LISTING_END) {
-            ReportListingError("_findnext == -1 && errno == %d", error, "CopyFiles");
-            failure = 1;
-        }
-    }
-    CloseListing(&listing);
-    HideStatusArea();
-    return failure ? 0 : 1;
+    const FilePass copy = {source, destination, "CopyFiles", " (count)", "", CopyOneFile};
+    return RunFilePass(copy, statusText);
 }
 
 // Cuts a path at its last backslash; 0 when it has none.
@@ -330,6 +351,19 @@ static int CutAtLastBackslash(char *path)
     if (last == NULL)
         return 0;
     *last = '\0';
+    return 1;
+}
+
+// Cuts "...\parent\last" back to "...\parent\"; 0 when there is no
+// backslash before the last one, which leaves the path cut at the last.
+static int CutToParent(char *path)
+{
+    if (!CutAtLastBackslash(path))
+        return 0;
+    char *previous = strrchr(path, '\\');
+    if (previous == NULL)
+        return 0;
+    previous[1] = '\0';
     return 1;
 }
 
@@ -345,48 +379,25 @@ static void RemoveDirectoryAndEmptyParent(char *directory)
 }
 
 // A failure is not reported: what stays is the caller's to find.
-static void DeleteOneFile(const char *directory, const WIN32_FIND_DATAA &entry)
+static int DeleteOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, LoopPace *pace)
 {
     char path[PATH_BUFFER];
-    if (!FormatText(path, sizeof path, "%s%s", directory, entry.cFileName))
-        return;
-    // Our copies are writable: a read-only file is the user's doing.
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesA(path, entry.dwFileAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
-    DeleteFileA(path);
+    if (FormatText(path, sizeof path, "%s%s", pass.Directory, entry.cFileName)) {
+        // Our copies are writable: a read-only file is the user's doing.
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesA(path, entry.dwFileAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+        DeleteFileA(path);
+    }
+    PaceAfterFile(pace);
+    return 1;
 }
 
+// A failed count is not reported: the removals below are still tried.
 void DeleteFiles(char *directory, const char *statusText)
 {
-    int failure = 0;
-    ShowStatusArea();
-    SetStatusLine1(statusText);
-
-    unsigned count;
-    if (CountFiles(directory, &count) != 0)
-        failure = 1;  // silently: the removals below are still tried
-    SetProgressRange(0, (int)count);
-
-    Listing listing;
-    listing.Find = INVALID_HANDLE_VALUE;
-    if (!failure) {
-        LoopPace pace;
-        StartPace(&pace, count);
-        int error = OpenListing(&listing, directory);
-        while (error == 0) {
-            if (IsListedFile(listing.Entry)) {
-                DeleteOneFile(directory, listing.Entry);
-                PaceAfterFile(&pace);
-            }
-            error = NextEntry(&listing);
-        }
-        PaintPace(&pace);
-        if (error != LISTING_END)
-            ReportListingError("_findnext == -1 && errno == %d (del)", error, "DeleteFiles");
-    }
-    CloseListing(&listing);
+    const FilePass removal = {directory, NULL, "DeleteFiles", NULL, " (del)", DeleteOneFile};
+    RunFilePass(removal, statusText);
     RemoveDirectoryAndEmptyParent(directory);
-    HideStatusArea();
 }
 
 // Creates every directory of the path up to its last backslash, skipping
@@ -494,8 +505,8 @@ static void CopyAdditionalFile(const char *cdRoot, const char *gameDirectory, co
 static void CopyAdditionalFiles(const char *gameDirectory)
 {
     static const char *const BestFiles[] = {"gameflow.tre", "missions.tre", "objects.tre"};
-    char cdRoot[sizeof "D:\\"];
-    FormatText(cdRoot, sizeof cdRoot, "%c:\\", CdDriveLetter());
+    char cdRoot[DRIVE_ROOT_SIZE];
+    BuildDriveRoot(cdRoot, CdDriveLetter());
     // Three large files: each is painted as soon as it is done.
     LoopPace pace;
     StartPace(&pace, 0);  // only for the look at the queue while a file copies
@@ -559,6 +570,8 @@ int CheckDiskSpace(char drive, int requiredMegabytes)
 // ---------------------------------------------------------------------------
 // Starwarden 3 additional installation
 
+// The one source of the sizes in the code; the dialog's texts show the same
+// figures, written into its template.
 int ExtrasMegabytes(int level)
 {
     return level == 1 ? 9 : level == 2 ? 41 : 0;
@@ -573,7 +586,7 @@ static void OnAdditionalContinue(HWND dialog)
     EndDialog(dialog, 1);
 }
 
-INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     (void)lParam;
     switch (message) {
@@ -610,16 +623,21 @@ int AskAdditionalInstall(void)
 // ---------------------------------------------------------------------------
 // Install-directory chooser
 
-// Listing directories in the chooser moves the process's current directory;
-// it is put back afterwards. An empty saved path (one that did not fit) is
-// left alone.
-static void RememberCurrentDirectory(char *saved)
+// The chooser's state, valid while its dialog is open.
+HWND ChooserWindow;                  // owner of the chooser's boxes
+static char ChooserPath[PATH_BUFFER];  // the accepted path, handed back
+static char ShownPath[PATH_BUFFER];    // the path in the edit box and the list
+static int ChooserCancelled;
+
+// The one message-box routine of the chooser, owned by its dialog.
+static int ReportChooserError(const char *text, const char *caption, UINT style)
 {
-    DWORD length = GetCurrentDirectoryA(PATH_BUFFER, saved);
-    if (length == 0 || length >= PATH_BUFFER)
-        saved[0] = '\0';
+    return ReportError(text, caption, style, ChooserWindow);
 }
 
+// Listing directories in the chooser moves the process's current directory;
+// it is put back afterwards (RememberCurrentDirectory). An empty saved path,
+// one that did not fit, is left alone.
 static void ReturnToDirectory(const char *saved)
 {
     if (saved[0] != '\0')
@@ -656,11 +674,7 @@ static int StepUpShownPath(void)
     char *last = strrchr(ShownPath, '\\');
     if (last == NULL)
         return 0;
-    *last = '\0';
-    char *parent = strrchr(ShownPath, '\\');
-    if (parent != NULL)
-        parent[1] = '\0';
-    else
+    if (!CutToParent(ShownPath))
         *last = '\\';
     return 1;
 }
@@ -683,13 +697,7 @@ static int EnterSubdirectory(const char *entry)
 // last one, or to the bare drive.
 static void BackOutOfUnlistable(char *work)
 {
-    char *last = strrchr(work, '\\');
-    if (last != NULL) {
-        *last = '\0';
-        char *previous = strrchr(work, '\\');
-        if (previous != NULL)
-            previous[1] = '\0';
-    }
+    CutToParent(work);
     CopyText(ShownPath, sizeof ShownPath, work);
     CopyText(ChooserPath, sizeof ChooserPath, work);
 }
@@ -705,7 +713,7 @@ static void NavigateChooser(const char *entry, int initial)
     if (initial) {
         CopyText(ShownPath, sizeof ShownPath, ChooserPath);
     } else if (IsDriveEntry(entry)) {
-        FormatText(ChooserPath, sizeof ChooserPath, "%c:\\", entry[2]);
+        BuildDriveRoot(ChooserPath, entry[2]);
         CopyText(ShownPath, sizeof ShownPath, ChooserPath);
     } else if (strcmp(entry, "[..]") == 0) {
         // Only the parent entry itself: "[.name]" is a directory like any other.
@@ -828,8 +836,8 @@ static int AcceptTypedPath(void)
         char saved[PATH_BUFFER];
         RememberCurrentDirectory(saved);
         if (!MakeDriveCurrent(typed[0])) {
-            char root[sizeof "C:\\"];
-            FormatText(root, sizeof root, "%c:\\", typed[0]);
+            char root[DRIVE_ROOT_SIZE];
+            BuildDriveRoot(root, typed[0]);
             ReportChooserError(root, "The drive you typed in does NOT exist!", MB_OK);
             return 0;
         }
@@ -843,13 +851,18 @@ static int AcceptTypedPath(void)
     return 1;
 }
 
+// A message whose wParam is this mark, of any kind, opens the selected entry
+// while the list has the focus, as a double click does.
+enum { SELF_OPEN_MARK = 0xFACE };
+
 static BOOL OnInitChooser(HWND dialog)
 {
     ChooserWindow = dialog;
     FitDialogTexts(dialog);
     CentreChooser();
     NavigateChooser(ChooserPath, 1);
-    SendMessageA(dialog, WM_USER + 1, 0xFACE, 0);
+    // Opens the selected entry at once if the list already has the focus.
+    SendMessageA(dialog, WM_USER + 1, SELF_OPEN_MARK, 0);
     return TRUE;
 }
 
@@ -875,10 +888,12 @@ static BOOL OnChooserCommand(HWND dialog, WPARAM wParam)
     }
 }
 
-INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     (void)lParam;
-    if (wParam == 0xFACE && GetFocus() == GetDlgItem(dialog, IDC_DIR_LIST))
+    // Looked for in every message, not only the chooser's own: a program
+    // driving the dialog may send the mark as well.
+    if (wParam == SELF_OPEN_MARK && GetFocus() == GetDlgItem(dialog, IDC_DIR_LIST))
         OpenSelectedEntry();
     switch (message) {
     case WM_INITDIALOG:

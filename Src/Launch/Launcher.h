@@ -1,9 +1,11 @@
 // The launcher's shared header: the persisted record, the run-time values,
-// the game table and every procedure that one subsystem offers another.
+// the game table and the procedures that one file offers another (or that
+// a test calls, as marked). What one file alone uses stays in that file.
 #ifndef DSAGA_LAUNCHER_H
 #define DSAGA_LAUNCHER_H
 
 #include <windows.h>
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -34,28 +36,14 @@ extern const char UninstallKeyPath[];
 // Run-time values, never saved (Globals.cpp)
 
 extern HINSTANCE ModuleInstance;
-extern HANDLE LauncherSemaphore;
 extern HWND MainDialog;
 extern char StartDirectory[PATH_BUFFER];
 extern int FirstRun;
 extern int Game3ExtrasLevel;
-extern HWND ChooserWindow;
-extern char ChooserPath[PATH_BUFFER];
-extern char ShownPath[PATH_BUFFER];
-extern int ChooserCancelled;
-extern int CommandRunning;  // a main-dialog command is under way
-// The smaller fonts given to controls whose text does not fit: made once,
-// shared by every dialog, deleted by ResetLauncherGlobals.
-enum { FITTED_FONT_SLOTS = 32 };
-struct FittedFont {
-    LOGFONTA Shape;
-    HFONT Font;
-};
-extern FittedFont FittedFonts[FITTED_FONT_SLOTS];
 
-// Asking Windows to restart goes through this one routine; tests replace it.
+// Asking Windows to restart goes through this routine when it is set (tests
+// set their own); null is the system's restart.
 extern void (*RestartWindows)(void);
-void RestartWindowsForReal(void);
 
 // Realising an artwork palette goes through this routine (RealizePalette);
 // tests replace it to see realisations a true-colour display hides.
@@ -73,21 +61,37 @@ void ResetLauncherGlobals(void);
 // when it did not; a result that does not fit leaves the buffer empty, so a
 // shortened path can never be used by mistake.
 
-int FormatText(char *buffer, size_t capacity, const char *format, ...)
+// A procedure that takes a format passes it on with the compiler's check of
+// the format against its arguments.
 #if defined(__GNUC__)
-    __attribute__((format(printf, 3, 4)))
+#define CHECKED_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define CHECKED_FORMAT(formatIndex, firstArgument)
 #endif
-    ;
+
+int FormatText(char *buffer, size_t capacity, const char *format, ...) CHECKED_FORMAT(3, 4);
+int FormatTextList(char *buffer, size_t capacity, const char *format, va_list arguments) CHECKED_FORMAT(3, 0);
 int CopyText(char *buffer, size_t capacity, const char *text);
 int AppendText(char *buffer, size_t capacity, const char *text);
 // The one message for a path or text that does not fit its buffer.
 void ReportTooLong(const char *start);
+
+// ---------------------------------------------------------------------------
+// Files, drives and system directories (Files.cpp)
+
 // Existence test: the file can be opened (not read); directories are absent.
 int FileExists(const char *path);
 // A drive's space in 64 bits (the 32-bit figures cap at 4 GB or wrap): what
 // the user may still use, and the whole; 0 when the drive cannot say, with
 // the system's error left for GetLastError.
 int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total);
+// "X:\" for drive letter X, in a buffer of at least DRIVE_ROOT_SIZE.
+enum { DRIVE_ROOT_SIZE = sizeof "C:\\" };
+void BuildDriveRoot(char *root, char letter);
+// The current directory, in a PATH_BUFFER; one that does not fit is left
+// empty (and 0 returned) rather than shortened, so it is never taken for
+// another directory.
+int RememberCurrentDirectory(char *saved);
 // The Windows directory with exactly one trailing backslash; 0 when the
 // system cannot say or it does not fit.
 int GetWindowsDirectoryWithSlash(char *directory);
@@ -95,25 +99,27 @@ int GetWindowsDirectoryWithSlash(char *directory);
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath);
 
 // ---------------------------------------------------------------------------
+// Dialog texts fitted to their controls (TextFitting.cpp)
+
+// Gives every control of a dialog whose text does not fit in the dialog
+// font a smaller size of the same face in which it does; run at the end of
+// each dialog's initialisation, once its texts are set.
+void FitDialogTexts(HWND dialog);
+// Deletes the fonts made for fitting; ResetLauncherGlobals runs it.
+void ReleaseFittedFonts(void);
+
+// ---------------------------------------------------------------------------
 // Launcher shell (Shell.cpp)
 
 int RunLauncher(HINSTANCE instance);
-int RunStartup(HWND dialog, HINSTANCE instance);
-int RequireCD(void);
 int ReportError(const char *text, const char *caption, UINT style, HWND owner);
-int ReportChooserError(const char *text, const char *caption, UINT style);
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void CentreWindow(HWND window);
 void CentreAndShowWindow(HWND window);
 void HideMainDialog(void);
 void ShowMainDialog(void);
 void HideDialogItem(HWND dialog, int id);
 void ShowDialogItem(HWND dialog, int id);
-// Gives every control of a dialog whose text does not fit in the dialog
-// font a smaller size of the same face in which it does; run at the end of
-// each dialog's initialisation, once its texts are set.
-void FitDialogTexts(HWND dialog);
 
 // Main panel button states
 struct GameInfo {
@@ -152,18 +158,23 @@ struct ArtPanel {
 extern ArtPanel MainArtPanel;
 extern ArtPanel PreviewArtPanel;
 void InitArtPanel(ArtPanel *panel, HWND dialog);
-void ReleaseArtPanel(ArtPanel *panel);
-LRESULT CALLBACK ArtPanelProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 void QueryNewPaletteStep(ArtPanel *panel, HWND dialog);
 void PaletteChangedStep(ArtPanel *panel, HWND dialog, HWND changer);
+
+// The tests call these directly.
+// How start-up ends: the main dialog ends and Windows restarts (a DirectX
+// installation asked for it), the dialog ends (no CD), or it is shown.
+enum StartupResult { STARTUP_RESTART_WINDOWS = -1, STARTUP_END = 0, STARTUP_SHOW_DIALOG = 1 };
+StartupResult RunStartup(HWND dialog, HINSTANCE instance);
+int RequireCD(void);
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ArtPanelProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---------------------------------------------------------------------------
 // Persistent state (State.cpp)
 
 void SaveLauncherState(void);
 int LoadLauncherState(void);
-int WriteRegistryValue(HKEY key, const char *name, DWORD type, const void *data, DWORD count);
-int ReadRegistryValue(HKEY key, const char *name, DWORD *type, void *buffer, DWORD capacity);
 
 int DetectInstalledGames(void);
 int AnyGameInstalled(void);
@@ -171,13 +182,14 @@ int AnyGameInstalled(void);
 void UninstallGame1(void);
 void UninstallGame2(void);
 void UninstallGame3(void);
-void ForgetInstallation(void);
 void RemoveTemporaryFiles(void);
 
 void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory);
-void CreateProgramFolder(void);
-int GetProgramsFolder(char *buffer);
 int GetStartupFolder(char *buffer);
+
+// The tests call these directly.
+void ForgetInstallation(void);
+int GetProgramsFolder(char *buffer);
 int CompanyKeyIsEmpty(void);
 
 // ---------------------------------------------------------------------------
@@ -185,12 +197,6 @@ int CompanyKeyIsEmpty(void);
 
 void ShowStatusArea(void);
 void HideStatusArea(void);
-void SetStatusLine1(const char *text);
-void SetStatusLine2(const char *text);
-void SetProgressRange(int low, int high);
-void ResetProgress(void);
-void StepProgress(void);
-int CopyFiles(const char *source, const char *destination, const char *statusText);
 void DeleteFiles(char *directory, const char *statusText);
 int MakeDirectoryChain(char *path);
 // Leaves a copied file writable; 0 when it is not there or stays read-only.
@@ -204,7 +210,6 @@ int CheckDiskSpace(char drive, int requiredMegabytes);
 int AskAdditionalInstall(void);
 // Game 3's additional files of a level, in MB (0 for none or a cancel).
 int ExtrasMegabytes(int level);
-INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The longest file name on the compilation's discs: ISO 9660 CDs, 8.3 names.
 enum { LONGEST_DISC_NAME = 12 };
@@ -216,8 +221,16 @@ enum { LONGEST_DISC_NAME = 12 };
 enum { SYSTEM_PATH_LIMIT = MAX_PATH - 1,
        MAX_INSTALL_DIRECTORY = SYSTEM_PATH_LIMIT - (sizeof "sw1\\gamedat\\" - 1) - LONGEST_DISC_NAME };
 int ConfirmInstallDirectory(void);
+
+// The tests call these directly, and check that the chooser's window
+// (null while it is closed) owns its boxes.
+void SetStatusLine1(const char *text);
+void SetStatusLine2(const char *text);
+void SetProgressRange(int low, int high);
+void StepProgress(void);
+int CopyFiles(const char *source, const char *destination, const char *statusText);
 int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result);
-INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+extern HWND ChooserWindow;
 
 // ---------------------------------------------------------------------------
 // Game launching and extras (Extras.cpp)
@@ -225,6 +238,8 @@ INT_PTR CALLBACK ChooserDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 enum { DISC_ANY = 6, DISC_2_TO_5 = 7 };
 
 int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner);
+// RunAndWait's result when the child did not start or left no exit code.
+enum { NO_EXIT_CODE = -1 };
 int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner);
 // Starts a child as every child of the launcher is started; the system may
 // write into `command`. 0 with GetLastError set when it could not start.
@@ -236,18 +251,18 @@ void PlayGame3(void);
 void ToggleInvulnerable(void);
 
 INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-void PlayPreview(HWND dialog, int button);
 void ReplayIntro(HWND owner);
 // InstallDirectX's results: nothing to do (declined, cancelled, or the
 // initialiser ended with 0), Windows must restart (it ran and ended with
 // anything else), or the initialiser could not be started.
-enum { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
-int InstallDirectX(int quiet);
-int DirectXNeedsRestart(int result);
+enum DirectXResult { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
+DirectXResult InstallDirectX(int quiet);
+int DirectXNeedsRestart(DirectXResult result);
 void OpenHelpFile(void);
-void OpenCredits(HWND owner);
 void ShowSystemResources(void);
-INT_PTR CALLBACK SystemResourcesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The tests call these directly.
+void PlayPreview(HWND dialog, int button);
 const char *ProcessorName(DWORD processorType);
 
 #endif

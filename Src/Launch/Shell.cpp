@@ -1,12 +1,10 @@
 // Launcher shell: the start-up checks and single-instance guard, the
-// start-up sequence, the main dialog with its command dispatch, the main
-// panel's button states, the palette artwork panels and the fitting of
-// dialog texts to their controls.
+// start-up sequence, the main dialog with its command dispatch and the
+// restart that can end it, the main panel's button states and the palette
+// artwork panels.
 #include "Launcher.h"
 
 #include <commctrl.h>
-#include <stdlib.h>
-#include <string.h>
 
 // ---------------------------------------------------------------------------
 // Message boxes
@@ -16,19 +14,18 @@ int ReportError(const char *text, const char *caption, UINT style, HWND owner)
     return MessageBoxA(owner, text, caption, style);
 }
 
-int ReportChooserError(const char *text, const char *caption, UINT style)
-{
-    return MessageBoxA(ChooserWindow, text, caption, style);
-}
-
 // ---------------------------------------------------------------------------
 // Start-up and single-instance guard
+
+// Held open while the launcher runs: its name tells games and other copies
+// that the launcher is running.
+static HANDLE LauncherSemaphore;
 
 static int CurrentDirectoryIsOnCdRom(void)
 {
     // The full path of "\\" is the root of the current directory's drive;
     // one on no lettered drive (a share) does not fit, and the check passes.
-    char root[sizeof "C:\\"];
+    char root[DRIVE_ROOT_SIZE];
     DWORD length = GetFullPathNameA("\\", sizeof root, root, NULL);
     if (length == 0 || length >= sizeof root || root[1] != ':')
         return 0;
@@ -107,53 +104,45 @@ static void DeleteDirectXSetupFromStartup(void)
     DeleteFileA(path);
 }
 
-static void RememberStartDirectory(void)
-{
-    // A start directory that does not fit is left empty rather than shortened:
-    // the clean-up at exit must never hand over a file of another directory.
-    DWORD length = GetCurrentDirectoryA(sizeof StartDirectory, StartDirectory);
-    if (length == 0 || length >= sizeof StartDirectory)
-        StartDirectory[0] = '\0';
-}
-
-static int RunFirstRunSteps(void)
+static StartupResult RunFirstRunSteps(void)
 {
     if (!RequireCD())
-        return 0;
+        return STARTUP_END;
     if (DirectXNeedsRestart(InstallDirectX(1)))
-        return -1;
+        return STARTUP_RESTART_WINDOWS;
     ReplayIntro(MainDialog);
     FirstRun = 1;
-    return 1;
+    return STARTUP_SHOW_DIALOG;
 }
 
-int RunStartup(HWND dialog, HINSTANCE instance)
+StartupResult RunStartup(HWND dialog, HINSTANCE instance)
 {
     MainDialog = dialog;
     ModuleInstance = instance;
     DeleteDirectXSetupFromStartup();
-    RememberStartDirectory();
+    // One that does not fit stays empty: the clean-up at exit must never
+    // hand over a file of another directory.
+    RememberCurrentDirectory(StartDirectory);
 
     if (!LoadLauncherState() || !DetectInstalledGames()) {
-        int result = RunFirstRunSteps();
-        if (result != 1)
+        StartupResult result = RunFirstRunSteps();
+        if (result != STARTUP_SHOW_DIALOG)
             return result;
     }
-    return RequireCD() ? 1 : 0;
+    return RequireCD() ? STARTUP_SHOW_DIALOG : STARTUP_END;
 }
 
 static void ProbePathForDrive(char *probe, char letter)
 {
-    memcpy(probe, "D:\\DSInit.exe", sizeof "D:\\DSInit.exe");
-    probe[0] = letter;
+    FormatText(probe, sizeof "D:\\DSInit.exe", "%c:\\DSInit.exe", letter);
 }
 
 static int FindCdInAnyDrive(void)
 {
     char probe[sizeof "D:\\DSInit.exe"];
     for (char letter = 'A'; letter <= 'Z'; letter++) {
-        char root[] = "C:\\";
-        root[0] = letter;
+        char root[DRIVE_ROOT_SIZE];
+        BuildDriveRoot(root, letter);
         if (GetDriveTypeA(root) != DRIVE_CDROM)
             continue;
         ProbePathForDrive(probe, letter);
@@ -256,10 +245,29 @@ static void EndMainDialog(HWND dialog)
     EndDialog(dialog, 0);
 }
 
+// ExitWindowsEx needs the shutdown privilege on Windows NT; without it the
+// request would be refused and the user left with a half-installed DirectX.
+static void RestartWindowsForReal(void)
+{
+    HANDLE token;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        TOKEN_PRIVILEGES privileges;
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &privileges.Privileges[0].Luid))
+            AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
+        CloseHandle(token);
+    }
+    ExitWindowsEx(EWX_REBOOT, 0);
+}
+
 static void EndMainDialogAndRestart(HWND dialog)
 {
     EndMainDialog(dialog);
-    RestartWindows();
+    if (RestartWindows != NULL)
+        RestartWindows();
+    else
+        RestartWindowsForReal();
 }
 
 static BOOL OnInitMain(HWND dialog)
@@ -269,13 +277,13 @@ static BOOL OnInitMain(HWND dialog)
     FitDialogTexts(dialog);
     CentreWindow(dialog);
     switch (RunStartup(dialog, ModuleInstance)) {
-    case -1:
+    case STARTUP_RESTART_WINDOWS:
         EndMainDialogAndRestart(dialog);
         break;
-    case 0:
+    case STARTUP_END:
         EndMainDialog(dialog);
         break;
-    default:
+    case STARTUP_SHOW_DIALOG:
         ShowWindow(dialog, SW_SHOW);
         break;
     }
@@ -317,6 +325,8 @@ static BOOL RunMainCommand(HWND dialog, int id)
 // The message boxes and dialogs of a running command dispatch messages, so
 // a second command (a queued double press, a posted message) could start
 // inside the first; it is dropped instead.
+static int CommandRunning;
+
 static BOOL OnMainCommand(HWND dialog, int id)
 {
     if (CommandRunning) {
@@ -330,6 +340,8 @@ static BOOL OnMainCommand(HWND dialog, int id)
     return handled;
 }
 
+// The dialog itself, not a button, holds the focus after every paint, so a
+// key press never goes to whichever button last had the focus.
 static void OnMainPaint(HWND dialog)
 {
     PAINTSTRUCT paint;
@@ -392,37 +404,57 @@ int BuildGamePath(char *path, const GameInfo &game, const char *file)
     return 0;
 }
 
-static void ReportPanelError(const char *text)
-{
-    ReportError(text, "ERROR", MB_OK, MainDialog);
-}
-
-static void ReportPanelError(const char *format, const char *argument)
+static void ReportPanelError(const char *format, ...) CHECKED_FORMAT(1, 2);
+static void ReportPanelError(const char *format, ...)
 {
     char message[PATH_BUFFER];
-    FormatText(message, sizeof message, format, argument);
-    ReportPanelError(message);
+    va_list arguments;
+    va_start(arguments, format);
+    FormatTextList(message, sizeof message, format, arguments);
+    va_end(arguments);
+    ReportError(message, "ERROR", MB_OK, MainDialog);
 }
 
-// Relabels and enables; 0 after a report, which skips the save.
-static int ShowGamePlayable(const GameInfo &game)
+// Puts the label on the game's button and enables or disables its uninstall
+// button; 0 after a report.
+static int SetGameButtons(const GameInfo &game, int playable)
 {
-    if (!SetDlgItemTextA(MainDialog, game.GameButton, game.PlayText)) {
-        ReportPanelError("!SetDlgItemText");
+    if (!SetDlgItemTextA(MainDialog, game.GameButton, playable ? game.PlayText : game.InstallText)) {
+        if (playable)
+            ReportPanelError("!SetDlgItemText");
+        else
+            ReportPanelError("!SetDlgItemText(%s) nonPlayableButton", game.InstallText);
         return 0;
     }
     HWND uninstall = GetDlgItem(MainDialog, game.UninstallButton);
     if (uninstall == NULL) {
-        ReportPanelError("!GetDlgItem(%s) (ENABLE)", game.KeyName);
+        if (playable)
+            ReportPanelError("!GetDlgItem(%s) (ENABLE)", game.KeyName);
+        else
+            ReportPanelError("!SendDlgItemMessage(%s) nonPlayableButton (DISENABLE)", game.InstallText);
         return 0;
     }
-    EnableWindow(uninstall, TRUE);
+    EnableWindow(uninstall, playable ? TRUE : FALSE);
+    return 1;
+}
+
+// Shows or hides the invulnerable check box; 0 after a report.
+static int ShowInvulnerableBox(int show)
+{
     HWND invulnerable = GetDlgItem(MainDialog, IDC_INVULNERABLE);
     if (invulnerable == NULL) {
         ReportPanelError("!GetDlgItem(IDC_INVULNERABLE) (ENABLE)");
         return 0;
     }
-    ShowWindow(invulnerable, SW_SHOW);
+    ShowWindow(invulnerable, show ? SW_SHOW : SW_HIDE);
+    return 1;
+}
+
+// Relabels and enables; 0 after a report, which skips the save.
+static int ShowGamePlayable(const GameInfo &game)
+{
+    if (!SetGameButtons(game, 1) || !ShowInvulnerableBox(1))
+        return 0;
     if (LauncherState.Cheater != 0)
         CheckDlgButton(MainDialog, IDC_INVULNERABLE, BST_CHECKED);
     return 1;
@@ -441,24 +473,12 @@ void MarkGamePlayable(int game)
 // Relabels and disables; 0 after a report, which skips the save and the new detection.
 static int ShowGameNotPlayable(const GameInfo &game)
 {
-    if (!SetDlgItemTextA(MainDialog, game.GameButton, game.InstallText)) {
-        ReportPanelError("!SetDlgItemText(%s) nonPlayableButton", game.InstallText);
+    if (!SetGameButtons(game, 0))
         return 0;
-    }
-    HWND uninstall = GetDlgItem(MainDialog, game.UninstallButton);
-    if (uninstall == NULL) {
-        ReportPanelError("!SendDlgItemMessage(%s) nonPlayableButton (DISENABLE)", game.InstallText);
-        return 0;
-    }
-    EnableWindow(uninstall, FALSE);
     if (AnyGameInstalled())
         return 1;  // the check box stays as the user left it
-    HWND invulnerable = GetDlgItem(MainDialog, IDC_INVULNERABLE);
-    if (invulnerable == NULL) {
-        ReportPanelError("!GetDlgItem(IDC_INVULNERABLE) (ENABLE)");
+    if (!ShowInvulnerableBox(0))
         return 0;
-    }
-    ShowWindow(invulnerable, SW_HIDE);
     LauncherState.Cheater = 0;
     CheckDlgButton(MainDialog, IDC_INVULNERABLE, BST_UNCHECKED);
     return 1;
@@ -546,7 +566,7 @@ static DWORD LockPanelBitmap(ArtPanel *panel)
 
 // Gives the control its own procedure back and deletes the palette; runs
 // when the control is destroyed with its dialog, and before a new setup.
-void ReleaseArtPanel(ArtPanel *panel)
+static void ReleaseArtPanel(ArtPanel *panel)
 {
     if (panel->SavedProc != NULL && panel->Control != NULL && IsWindow(panel->Control))
         SetWindowLongPtrA(panel->Control, GWLP_WNDPROC, (LONG_PTR)panel->SavedProc);
@@ -636,208 +656,4 @@ void PaletteChangedStep(ArtPanel *panel, HWND dialog, HWND changer)
         UpdateColors(dc);
     SelectPalette(dc, oldPalette, FALSE);
     ReleaseDC(panel->Control, dc);
-}
-
-// ---------------------------------------------------------------------------
-// Readable texts
-
-// Where a control draws its text and how it wraps it. The margins are the
-// widest that any look of the system gives its frames and check marks, in
-// pixels at 96 DPI, scaled with the display.
-struct TextLayout {
-    RECT Area;
-    UINT Format;
-};
-
-static int ScaledPixels(HDC dc, int pixels)
-{
-    return MulDiv(pixels, GetDeviceCaps(dc, LOGPIXELSX), 96);
-}
-
-static int DescribeButtonText(HDC dc, LONG style, TextLayout *layout)
-{
-    layout->Format = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
-    switch (style & BS_TYPEMASK) {
-    case BS_PUSHBUTTON:
-    case BS_DEFPUSHBUTTON:
-        InflateRect(&layout->Area, -(ScaledPixels(dc, 4) + 1), -ScaledPixels(dc, 3));
-        return 1;
-    case BS_CHECKBOX:
-    case BS_AUTOCHECKBOX:
-    case BS_3STATE:
-    case BS_AUTO3STATE:
-    case BS_RADIOBUTTON:
-    case BS_AUTORADIOBUTTON:
-        layout->Area.left += ScaledPixels(dc, 13 + 6) + 1;  // the mark and the gap after it
-        return 1;
-    case BS_GROUPBOX:
-        InflateRect(&layout->Area, -(ScaledPixels(dc, 10) + 2), 0);
-        layout->Format = DT_SINGLELINE;
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-static int DescribeStaticText(LONG style, TextLayout *layout)
-{
-    UINT prefix = (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
-    switch (style & SS_TYPEMASK) {
-    case SS_LEFT:
-    case SS_CENTER:
-    case SS_RIGHT:
-        layout->Format = DT_WORDBREAK | DT_EXPANDTABS | prefix;
-        return 1;
-    case SS_SIMPLE:
-    case SS_LEFTNOWORDWRAP:
-        layout->Format = DT_SINGLELINE | DT_EXPANDTABS | prefix;
-        return 1;
-    default:
-        return 0;  // frames and pictures: no text to show
-    }
-}
-
-static int DescribeText(HWND control, HDC dc, TextLayout *layout)
-{
-    char className[16];
-    if (GetClassNameA(control, className, sizeof className) == 0 || !GetClientRect(control, &layout->Area))
-        return 0;
-    LONG style = GetWindowLongA(control, GWL_STYLE);
-    if (lstrcmpiA(className, "Button") == 0)
-        return DescribeButtonText(dc, style, layout);
-    if (lstrcmpiA(className, "Static") == 0)
-        return DescribeStaticText(style, layout);
-    return 0;
-}
-
-// Draws the text as the control wraps it, unclipped, on a white surface twice
-// the area's size, and tells whether any ink falls outside the area. Some
-// fonts' small sizes (embedded bitmaps) draw wider than their metrics say,
-// so the metrics alone can pass a text that is cut off on the screen.
-static int InkStaysInside(HDC dc, HFONT font, const char *text, const TextLayout &layout, LONG width, LONG height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 2 * width;
-    info.bmiHeader.biHeight = -2 * height;  // top-down: row y starts at y * 2 * width
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = NULL;
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP surface = memory != NULL ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0) : NULL;
-    int inside = 1;  // without a surface to draw on, the metrics decide
-    if (surface != NULL) {
-        HGDIOBJ oldSurface = SelectObject(memory, surface);
-        HGDIOBJ oldFont = SelectObject(memory, font);
-        PatBlt(memory, 0, 0, 2 * width, 2 * height, WHITENESS);
-        RECT area = {0, 0, width, height};
-        DrawTextA(memory, text, -1, &area, (layout.Format & ~(DT_CENTER | DT_RIGHT)) | DT_NOCLIP);
-        GdiFlush();
-        const DWORD *pixel = (const DWORD *)bits;
-        for (LONG y = 0; y < 2 * height && inside; y++)
-            for (LONG x = 0; x < 2 * width && inside; x++)
-                if ((pixel[y * 2 * width + x] & 0xFFFFFF) != 0xFFFFFF && (x >= width || y >= height))
-                    inside = 0;
-        SelectObject(memory, oldFont);
-        SelectObject(memory, oldSurface);
-        DeleteObject(surface);
-    }
-    if (memory != NULL)
-        DeleteDC(memory);
-    return inside;
-}
-
-static int TextFits(HDC dc, HFONT font, const char *text, const TextLayout &layout)
-{
-    LONG width = layout.Area.right - layout.Area.left, height = layout.Area.bottom - layout.Area.top;
-    if (width <= 0 || height <= 0)
-        return 0;
-    RECT needed = {0, 0, width, 0};
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    DrawTextA(dc, text, -1, &needed, layout.Format | DT_CALCRECT);
-    SelectObject(dc, oldFont);
-    return needed.right <= width && needed.bottom <= height && InkStaysInside(dc, font, text, layout, width, height);
-}
-
-static int SameFontShape(const LOGFONTA &a, const LOGFONTA &b)
-{
-    return a.lfHeight == b.lfHeight && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic
-        && a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet
-        && a.lfPitchAndFamily == b.lfPitchAndFamily && strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
-}
-
-// The dialog font's shape at another height and, when given, another face;
-// made once for all dialogs. Null when every slot is taken, and the control
-// keeps its font.
-static HFONT FittedFontOf(const LOGFONTA &base, LONG height, const char *face)
-{
-    LOGFONTA shape = base;
-    shape.lfHeight = base.lfHeight < 0 ? -height : height;
-    shape.lfWidth = 0;
-    if (face != NULL)
-        CopyText(shape.lfFaceName, sizeof shape.lfFaceName, face);
-    for (FittedFont &slot : FittedFonts) {
-        if (slot.Font != NULL && SameFontShape(slot.Shape, shape))
-            return slot.Font;
-        if (slot.Font == NULL) {
-            slot.Shape = shape;
-            slot.Font = CreateFontIndirectA(&shape);
-            return slot.Font;
-        }
-    }
-    return NULL;
-}
-
-// A bitmap face (as "MS Sans Serif" is on some systems) has no smaller sizes:
-// asked for one, the system substitutes another bitmap font.
-static int IsScalable(HDC dc, HFONT font)
-{
-    TEXTMETRICA metrics;
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    int scalable = GetTextMetricsA(dc, &metrics) && (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE));
-    SelectObject(dc, oldFont);
-    return scalable;
-}
-
-// The dialog font's own face first, a pixel smaller at a time, when it is
-// scalable; then a narrow scalable face. Below 6 pixels at 96 DPI nothing is
-// readable: the smallest tried is kept even if the text still overflows.
-static void FitControlText(HWND control, HDC dc)
-{
-    static const char *const Faces[] = {NULL, "Tahoma"};
-    char text[PATH_BUFFER];
-    TextLayout layout;
-    LOGFONTA base;
-    HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
-    if (GetWindowTextA(control, text, sizeof text) == 0 || font == NULL || !DescribeText(control, dc, &layout)
-        || TextFits(dc, font, text, layout) || GetObjectA(font, sizeof base, &base) == 0)
-        return;
-    HFONT chosen = NULL;
-    for (const char *face : Faces) {
-        if (face == NULL && !IsScalable(dc, font))
-            continue;
-        LONG height = labs(base.lfHeight) - (face == NULL ? 1 : 0);
-        for (; height >= ScaledPixels(dc, 6); height--) {
-            HFONT candidate = FittedFontOf(base, height, face);
-            if (candidate == NULL)
-                break;
-            chosen = candidate;
-            if (TextFits(dc, candidate, text, layout)) {
-                SendMessageA(control, WM_SETFONT, (WPARAM)candidate, TRUE);
-                return;
-            }
-        }
-    }
-    if (chosen != NULL)
-        SendMessageA(control, WM_SETFONT, (WPARAM)chosen, TRUE);
-}
-
-void FitDialogTexts(HWND dialog)
-{
-    HDC dc = GetDC(dialog);
-    if (dc == NULL)
-        return;
-    for (HWND control = GetWindow(dialog, GW_CHILD); control != NULL; control = GetWindow(control, GW_HWNDNEXT))
-        FitControlText(control, dc);
-    ReleaseDC(dialog, dc);
 }

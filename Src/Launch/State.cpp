@@ -11,7 +11,9 @@
 
 static const char ShellFoldersKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-int WriteRegistryValue(HKEY key, const char *name, DWORD type, const void *data, DWORD count)
+// The registry helpers report a failure and close the key themselves, so a
+// caller's whole failure path is to stop; it must not close the key again.
+static int WriteRegistryValue(HKEY key, const char *name, DWORD type, const void *data, DWORD count)
 {
     if (RegSetValueExA(key, name, 0, type, (const BYTE *)data, count) == ERROR_SUCCESS)
         return 1;
@@ -46,7 +48,8 @@ static int QueryRegistryValue(HKEY key, const char *name, DWORD *type, void *buf
     return 1;
 }
 
-int ReadRegistryValue(HKEY key, const char *name, DWORD *type, void *buffer, DWORD capacity)
+// On failure the key is closed, as every registry helper here does.
+static int ReadRegistryValue(HKEY key, const char *name, DWORD *type, void *buffer, DWORD capacity)
 {
     DWORD returned;
     return QueryRegistryValue(key, name, type, buffer, capacity, &returned);
@@ -77,6 +80,8 @@ static int WriteRegistryNumber(HKEY key, const char *name, const int32_t *number
     return WriteRegistryValue(key, name, REG_DWORD, number, sizeof *number);
 }
 
+// Every key the launcher makes carries the class text "lpClass": it is part
+// of the keys' outward shape, which other programs reading them may check.
 static int CreateKeyForWriting(const char *path, HKEY *key)
 {
     DWORD disposition;
@@ -331,16 +336,22 @@ static void CopyFromCd(const char *source, const char *target)
     ClearReadOnly(target);
 }
 
+// The uninstaller is copied to the install drive's root as "uninstal.exe";
+// the entries' command names that copy, so that removing a game from the
+// system's list of programs works.
+static void BuildUninstallerCopyPath(char *path)
+{
+    BuildDriveRoot(path, LauncherState.InstalledTo[0]);
+    AppendText(path, PATH_BUFFER, "uninstal.exe");
+}
+
 static int WriteUninstallValues(HKEY key, const char *displayName, const char *directory)
 {
     if (!WriteRegistryText(key, "DisplayName", displayName))
         return 0;
-    // The uninstaller is copied to the drive's root as "uninstal.exe"; the
-    // command names that copy, so that removing the game from the system's
-    // list of programs works.
-    char command[PATH_BUFFER];
-    if (!FormatText(command, sizeof command, "%c:\\uninstal.exe %s%s", LauncherState.InstalledTo[0],
-                    LauncherState.InstalledTo, directory)) {
+    char uninstaller[PATH_BUFFER], command[PATH_BUFFER];
+    BuildUninstallerCopyPath(uninstaller);
+    if (!FormatText(command, sizeof command, "%s %s%s", uninstaller, LauncherState.InstalledTo, directory)) {
         RegCloseKey(key);
         ReportTooLong(LauncherState.InstalledTo);
         return 0;
@@ -438,28 +449,6 @@ static int WriteListingValues(HKEY key, const char *keyName, const char *directo
         && WriteRegistryNumber(key, "NoRepair", &set);
 }
 
-void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
-{
-    char path[PATH_BUFFER];
-    HKEY key;
-    if (!FormatText(path, sizeof path, "%s\\%s", UninstallKeyPath, keyName) || !CreateKeyForWriting(path, &key)) {
-        ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
-        return;
-    }
-    if (!WriteUninstallValues(key, displayName, directory) || !WriteListingValues(key, keyName, directory))
-        return;  // the failed step has reported and closed the key
-    if (RegCloseKey(key) != ERROR_SUCCESS) {
-        ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
-        return;
-    }
-    char source[PATH_BUFFER], target[PATH_BUFFER];
-    BuildCdPath(source, sizeof source, "C:\\install\\uninstal.exe");
-    CopyText(target, sizeof target, "C:\\uninstal.exe");
-    target[0] = LauncherState.InstalledTo[0];
-    CopyFromCd(source, target);
-    CreateProgramFolder();
-}
-
 // Builds Explorer's path and its command line for the folder (which ends in
 // a backslash); 0 after reporting a path that does not fit.
 static int BuildExplorerCommand(const char *windows, const char *folder, char *program, char *command)
@@ -476,12 +465,13 @@ static int BuildExplorerCommand(const char *windows, const char *folder, char *p
     return 1;
 }
 
-void CreateProgramFolder(void)
+static void CreateProgramFolder(void)
 {
     if (FirstRun == 0)
         return;
     LauncherRecord &s = LauncherState;
-    // Kept as it always was: one game or all three make the folder, never exactly two.
+    // One game installed or all three make the folder, never exactly two:
+    // the flags' parity decides (1 == 2 XOR 3 stops), not their count.
     if (s.Game1Installed == (s.Game2Installed ^ s.Game3Installed))
         return;
     char windows[PATH_BUFFER];
@@ -505,6 +495,27 @@ void CreateProgramFolder(void)
     // and must not be opened again from inside that failure.
     FirstRun = 0;
     RunAndWait(windows, program, command, MainDialog);
+}
+
+void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
+{
+    char path[PATH_BUFFER];
+    HKEY key;
+    if (!FormatText(path, sizeof path, "%s\\%s", UninstallKeyPath, keyName) || !CreateKeyForWriting(path, &key)) {
+        ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
+        return;
+    }
+    if (!WriteUninstallValues(key, displayName, directory) || !WriteListingValues(key, keyName, directory))
+        return;  // the failed step has reported and closed the key
+    if (RegCloseKey(key) != ERROR_SUCCESS) {
+        ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
+        return;
+    }
+    char source[PATH_BUFFER], target[PATH_BUFFER];
+    BuildCdPath(source, sizeof source, "D:\\install\\uninstal.exe");
+    BuildUninstallerCopyPath(target);
+    CopyFromCd(source, target);
+    CreateProgramFolder();
 }
 
 int CompanyKeyIsEmpty(void)

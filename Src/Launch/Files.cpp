@@ -1,0 +1,67 @@
+// Files, drives and system directories: the existence test, a drive's
+// space and root, the current and the Windows directory, and paths on the CD.
+#include "Launcher.h"
+
+int FileExists(const char *path)
+{
+    // No "insert a disk" prompt from the system for an empty drive.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    SetErrorMode(oldMode);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    CloseHandle(file);
+    return 1;
+}
+
+int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total)
+{
+    char root[DRIVE_ROOT_SIZE];
+    BuildDriveRoot(root, drive);
+    ULARGE_INTEGER availableBytes, totalBytes, freeBytes;
+    // No "insert a disk" box from the system for an empty or vanished drive.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL known = GetDiskFreeSpaceExA(root, &availableBytes, &totalBytes, &freeBytes);
+    DWORD error = GetLastError();
+    SetErrorMode(oldMode);
+    SetLastError(error);
+    if (!known)
+        return 0;
+    *available = availableBytes.QuadPart;
+    *total = totalBytes.QuadPart;
+    return 1;
+}
+
+int GetWindowsDirectoryWithSlash(char *directory)
+{
+    UINT length = QueryWindowsDirectory(directory, PATH_BUFFER);
+    if (length == 0 || length >= PATH_BUFFER) {
+        directory[0] = '\0';
+        return 0;
+    }
+    // A Windows directory at a drive root ("C:\") has its backslash already.
+    return directory[length - 1] == '\\' || AppendText(directory, PATH_BUFFER, "\\");
+}
+
+int BuildCdPath(char *buffer, size_t capacity, const char *templatePath)
+{
+    if (!CopyText(buffer, capacity, templatePath))
+        return 0;
+    buffer[0] = LauncherState.InstalledFrom[0];
+    return 1;
+}
+
+void BuildDriveRoot(char *root, char letter)
+{
+    FormatText(root, DRIVE_ROOT_SIZE, "%c:\\", letter);
+}
+
+int RememberCurrentDirectory(char *saved)
+{
+    DWORD length = GetCurrentDirectoryA(PATH_BUFFER, saved);
+    if (length != 0 && length < PATH_BUFFER)
+        return 1;
+    saved[0] = '\0';
+    return 0;
+}

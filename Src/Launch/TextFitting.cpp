@@ -1,0 +1,225 @@
+// Fitting dialog texts to their controls: a control whose text does not fit
+// in the dialog font gets a smaller size of the same face, or a narrow face,
+// in which it does.
+#include "Launcher.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+// The smaller fonts given to controls: made once, shared by every dialog.
+enum { FITTED_FONT_SLOTS = 32 };
+struct FittedFont {
+    LOGFONTA Shape;
+    HFONT Font;
+};
+static FittedFont FittedFonts[FITTED_FONT_SLOTS];
+
+void ReleaseFittedFonts(void)
+{
+    for (FittedFont &slot : FittedFonts) {
+        if (slot.Font != NULL)
+            DeleteObject(slot.Font);
+        memset(&slot, 0, sizeof slot);
+    }
+}
+
+// Where a control draws its text and how it wraps it. The margins are the
+// widest that any look of the system gives its frames and check marks, in
+// pixels at 96 DPI, scaled with the display.
+struct TextLayout {
+    RECT Area;
+    UINT Format;
+};
+
+static int ScaledPixels(HDC dc, int pixels)
+{
+    return MulDiv(pixels, GetDeviceCaps(dc, LOGPIXELSX), 96);
+}
+
+static int DescribeButtonText(HDC dc, LONG style, TextLayout *layout)
+{
+    layout->Format = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
+    switch (style & BS_TYPEMASK) {
+    case BS_PUSHBUTTON:
+    case BS_DEFPUSHBUTTON:
+        InflateRect(&layout->Area, -(ScaledPixels(dc, 4) + 1), -ScaledPixels(dc, 3));
+        return 1;
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        layout->Area.left += ScaledPixels(dc, 13 + 6) + 1;  // the mark and the gap after it
+        return 1;
+    case BS_GROUPBOX:
+        InflateRect(&layout->Area, -(ScaledPixels(dc, 10) + 2), 0);
+        layout->Format = DT_SINGLELINE;
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+static int DescribeStaticText(LONG style, TextLayout *layout)
+{
+    UINT prefix = (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
+    switch (style & SS_TYPEMASK) {
+    case SS_LEFT:
+    case SS_CENTER:
+    case SS_RIGHT:
+        layout->Format = DT_WORDBREAK | DT_EXPANDTABS | prefix;
+        return 1;
+    case SS_SIMPLE:
+    case SS_LEFTNOWORDWRAP:
+        layout->Format = DT_SINGLELINE | DT_EXPANDTABS | prefix;
+        return 1;
+    default:
+        return 0;  // frames and pictures: no text to show
+    }
+}
+
+static int DescribeText(HWND control, HDC dc, TextLayout *layout)
+{
+    char className[16];
+    if (GetClassNameA(control, className, sizeof className) == 0 || !GetClientRect(control, &layout->Area))
+        return 0;
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    if (lstrcmpiA(className, "Button") == 0)
+        return DescribeButtonText(dc, style, layout);
+    if (lstrcmpiA(className, "Static") == 0)
+        return DescribeStaticText(style, layout);
+    return 0;
+}
+
+// Draws the text as the control wraps it, unclipped, on a white surface twice
+// the area's size, and tells whether any ink falls outside the area. Some
+// fonts' small sizes (embedded bitmaps) draw wider than their metrics say,
+// so the metrics alone can pass a text that is cut off on the screen.
+static int InkStaysInside(HDC dc, HFONT font, const char *text, const TextLayout &layout, LONG width, LONG height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 2 * width;
+    info.bmiHeader.biHeight = -2 * height;  // top-down: row y starts at y * 2 * width
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = NULL;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP surface = memory != NULL ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0) : NULL;
+    int inside = 1;  // without a surface to draw on, the metrics decide
+    if (surface != NULL) {
+        HGDIOBJ oldSurface = SelectObject(memory, surface);
+        HGDIOBJ oldFont = SelectObject(memory, font);
+        PatBlt(memory, 0, 0, 2 * width, 2 * height, WHITENESS);
+        RECT area = {0, 0, width, height};
+        DrawTextA(memory, text, -1, &area, (layout.Format & ~(DT_CENTER | DT_RIGHT)) | DT_NOCLIP);
+        GdiFlush();
+        const DWORD *pixel = (const DWORD *)bits;
+        for (LONG y = 0; y < 2 * height && inside; y++)
+            for (LONG x = 0; x < 2 * width && inside; x++)
+                if ((pixel[y * 2 * width + x] & 0xFFFFFF) != 0xFFFFFF && (x >= width || y >= height))
+                    inside = 0;
+        SelectObject(memory, oldFont);
+        SelectObject(memory, oldSurface);
+        DeleteObject(surface);
+    }
+    if (memory != NULL)
+        DeleteDC(memory);
+    return inside;
+}
+
+static int TextFits(HDC dc, HFONT font, const char *text, const TextLayout &layout)
+{
+    LONG width = layout.Area.right - layout.Area.left, height = layout.Area.bottom - layout.Area.top;
+    if (width <= 0 || height <= 0)
+        return 0;
+    RECT needed = {0, 0, width, 0};
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    DrawTextA(dc, text, -1, &needed, layout.Format | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    return needed.right <= width && needed.bottom <= height && InkStaysInside(dc, font, text, layout, width, height);
+}
+
+static int SameFontShape(const LOGFONTA &a, const LOGFONTA &b)
+{
+    return a.lfHeight == b.lfHeight && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic
+        && a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet
+        && a.lfPitchAndFamily == b.lfPitchAndFamily && strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+
+// The dialog font's shape at another height and, when given, another face;
+// made once for all dialogs. Null when every slot is taken, and the control
+// keeps its font.
+static HFONT FittedFontOf(const LOGFONTA &base, LONG height, const char *face)
+{
+    LOGFONTA shape = base;
+    shape.lfHeight = base.lfHeight < 0 ? -height : height;
+    shape.lfWidth = 0;
+    if (face != NULL)
+        CopyText(shape.lfFaceName, sizeof shape.lfFaceName, face);
+    for (FittedFont &slot : FittedFonts) {
+        if (slot.Font != NULL && SameFontShape(slot.Shape, shape))
+            return slot.Font;
+        if (slot.Font == NULL) {
+            slot.Shape = shape;
+            slot.Font = CreateFontIndirectA(&shape);
+            return slot.Font;
+        }
+    }
+    return NULL;
+}
+
+// A bitmap face (as "MS Sans Serif" is on some systems) has no smaller sizes:
+// asked for one, the system substitutes another bitmap font.
+static int IsScalable(HDC dc, HFONT font)
+{
+    TEXTMETRICA metrics;
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    int scalable = GetTextMetricsA(dc, &metrics) && (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE));
+    SelectObject(dc, oldFont);
+    return scalable;
+}
+
+// The dialog font's own face first, a pixel smaller at a time, when it is
+// scalable; then a narrow scalable face. Below 6 pixels at 96 DPI nothing is
+// readable: the smallest tried is kept even if the text still overflows.
+static void FitControlText(HWND control, HDC dc)
+{
+    static const char *const Faces[] = {NULL, "Tahoma"};
+    char text[PATH_BUFFER];
+    TextLayout layout;
+    LOGFONTA base;
+    HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
+    if (GetWindowTextA(control, text, sizeof text) == 0 || font == NULL || !DescribeText(control, dc, &layout)
+        || TextFits(dc, font, text, layout) || GetObjectA(font, sizeof base, &base) == 0)
+        return;
+    HFONT chosen = NULL;
+    for (const char *face : Faces) {
+        if (face == NULL && !IsScalable(dc, font))
+            continue;
+        LONG height = labs(base.lfHeight) - (face == NULL ? 1 : 0);
+        for (; height >= ScaledPixels(dc, 6); height--) {
+            HFONT candidate = FittedFontOf(base, height, face);
+            if (candidate == NULL)
+                break;
+            chosen = candidate;
+            if (TextFits(dc, candidate, text, layout)) {
+                SendMessageA(control, WM_SETFONT, (WPARAM)candidate, TRUE);
+                return;
+            }
+        }
+    }
+    if (chosen != NULL)
+        SendMessageA(control, WM_SETFONT, (WPARAM)chosen, TRUE);
+}
+
+void FitDialogTexts(HWND dialog)
+{
+    HDC dc = GetDC(dialog);
+    if (dc == NULL)
+        return;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control != NULL; control = GetWindow(control, GW_HWNDNEXT))
+        FitControlText(control, dc);
+    ReleaseDC(dialog, dc);
+}
