@@ -359,23 +359,12 @@ static int WriteUninstallValues(HKEY key, const char *displayName, const char *d
     return WriteRegistryText(key, "UninstallString", command);
 }
 
-// What the file system has set aside for a file, which is what the
-// system's list of programs means by a program's size.
-static ULONGLONG AllocatedBytes(const char *path)
-{
-    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    FILE_STANDARD_INFO info;
-    BOOL known = GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info);
-    CloseHandle(file);
-    return known ? (ULONGLONG)info.AllocationSize.QuadPart : 0;
-}
-
 // Bytes on the disk of a directory (ending in a backslash) and everything
-// below it; links to other directories are not followed.
-static ULONGLONG MeasureDirectory(const char *directory)
+// below it: each file's length rounded up to the volume's allocation unit,
+// read from the listing alone, since opening every file at each start would
+// cost more than the rest of the start. Links to other directories are not
+// followed.
+static ULONGLONG MeasureDirectory(const char *directory, ULONGLONG unit)
 {
     char pattern[PATH_BUFFER], path[PATH_BUFFER];
     WIN32_FIND_DATAA entry;
@@ -388,18 +377,33 @@ static ULONGLONG MeasureDirectory(const char *directory)
         DWORD attributes = entry.dwFileAttributes;
         int isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0
-            || (isDirectory && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-            || !FormatText(path, sizeof path, isDirectory ? "%s%s\\" : "%s%s", directory, entry.cFileName))
+            || (isDirectory && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0))
             continue;
-        total += isDirectory ? MeasureDirectory(path) : AllocatedBytes(path);
+        ULONGLONG length = ((ULONGLONG)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
+        if (!isDirectory)
+            total += (length + unit - 1) / unit * unit;
+        else if (FormatText(path, sizeof path, "%s%s\\", directory, entry.cFileName))
+            total += MeasureDirectory(path, unit);
     } while (FindNextFileA(listing, &entry));
     FindClose(listing);
     return total;
 }
 
+// The volume's allocation unit; one byte where the system cannot say.
+static ULONGLONG AllocationUnit(char drive)
+{
+    char root[PATH_BUFFER];
+    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+    BuildDriveRoot(root, drive);
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)
+        || sectorsPerCluster == 0 || bytesPerSector == 0)
+        return 1;
+    return (ULONGLONG)sectorsPerCluster * bytesPerSector;
+}
+
 static int32_t KilobytesOnDisk(const char *directory)
 {
-    ULONGLONG kilobytes = (MeasureDirectory(directory) + 1023) / 1024;
+    ULONGLONG kilobytes = (MeasureDirectory(directory, AllocationUnit(directory[0])) + 1023) / 1024;
     return kilobytes > INT32_MAX ? INT32_MAX : (int32_t)kilobytes;
 }
 
