@@ -3,6 +3,7 @@
 // in which it does.
 #include "Launcher.h"
 
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -129,16 +130,39 @@ static int InkStaysInside(HDC dc, HFONT font, const char *text, const TextLayout
     return inside;
 }
 
+// The size the text takes in the font by its metrics, wrapped as the control wraps it.
+static SIZE MeasureText(HDC dc, HFONT font, const char *text, const TextLayout &layout)
+{
+    RECT needed = {0, 0, layout.Area.right - layout.Area.left, 0};
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    DrawTextA(dc, text, -1, &needed, layout.Format | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    return SIZE{needed.right, needed.bottom};
+}
+
 static int TextFits(HDC dc, HFONT font, const char *text, const TextLayout &layout)
 {
     LONG width = layout.Area.right - layout.Area.left, height = layout.Area.bottom - layout.Area.top;
     if (width <= 0 || height <= 0)
         return 0;
-    RECT needed = {0, 0, width, 0};
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    DrawTextA(dc, text, -1, &needed, layout.Format | DT_CALCRECT);
-    SelectObject(dc, oldFont);
-    return needed.right <= width && needed.bottom <= height && InkStaysInside(dc, font, text, layout, width, height);
+    SIZE needed = MeasureText(dc, font, text, layout);
+    return needed.cx <= width && needed.cy <= height && InkStaysInside(dc, font, text, layout, width, height);
+}
+
+// Text grows about in step with its font's height, so the search can start
+// just above the proportional guess instead of at the top: no height that
+// fits is skipped, and every height tried costs the font's realisation.
+// Wrapped text gains on both axes as it shrinks, hence the square root.
+static LONG FirstHeightToTry(HDC dc, HFONT font, LONG height, const char *text, const TextLayout &layout)
+{
+    LONG width = layout.Area.right - layout.Area.left, room = layout.Area.bottom - layout.Area.top;
+    SIZE needed = MeasureText(dc, font, text, layout);
+    if (needed.cx <= 0 || needed.cy <= 0 || width <= 0 || room <= 0)
+        return height;
+    double scale = (layout.Format & DT_WORDBREAK) ? sqrt((double)width * room / ((double)needed.cx * needed.cy))
+                                                  : (double)width / needed.cx;
+    LONG guess = (LONG)(height * scale) + 1;
+    return guess < height ? guess : height;
 }
 
 static int SameFontShape(const LOGFONTA &a, const LOGFONTA &b)
@@ -198,7 +222,13 @@ static void FitControlText(HWND control, HDC dc)
     for (const char *face : Faces) {
         if (face == NULL && !IsScalable(dc, font))
             continue;
-        LONG height = labs(base.lfHeight) - (face == NULL ? 1 : 0);
+        LONG top = labs(base.lfHeight);
+        HFONT measured = face == NULL ? font : FittedFontOf(base, top, face);
+        if (measured == NULL)
+            break;
+        LONG height = FirstHeightToTry(dc, measured, top, text, layout);
+        if (face == NULL && height == top)
+            height--;  // the dialog font itself does not fit
         for (; height >= ScaledPixels(dc, 6); height--) {
             HFONT candidate = FittedFontOf(base, height, face);
             if (candidate == NULL)
