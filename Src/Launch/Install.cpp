@@ -244,16 +244,21 @@ int ClearReadOnly(const char *path)
         || SetFileAttributesA(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
 }
 
+// Clears read-only from a file whose attributes a listing has just given,
+// without asking the disk for them again.
+static int ClearListedReadOnly(const char *path, DWORD listed)
+{
+    if ((listed & FILE_ATTRIBUTE_READONLY) == 0)
+        return 1;
+    DWORD attributes = listed & ~(DWORD)FILE_ATTRIBUTE_READONLY;
+    return SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
 // A copy takes its source's attributes, so the listing already says which
 // copies are read-only; a failed copy is looked at on the disk.
 static int LeaveCopyWritable(const char *path, const WIN32_FIND_DATAA &entry, int copied)
 {
-    if (!copied)
-        return ClearReadOnly(path);
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0)
-        return 1;
-    DWORD attributes = entry.dwFileAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY;
-    return SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+    return copied ? ClearListedReadOnly(path, entry.dwFileAttributes) : ClearReadOnly(path);
 }
 
 // One pass over a directory's files with the status area showing: the
@@ -384,8 +389,7 @@ static int DeleteOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, Lo
     char path[PATH_BUFFER];
     if (FormatText(path, sizeof path, "%s%s", pass.Directory, entry.cFileName)) {
         // Our copies are writable: a read-only file is the user's doing.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-            SetFileAttributesA(path, entry.dwFileAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+        ClearListedReadOnly(path, entry.dwFileAttributes);
         DeleteFileA(path);
     }
     PaceAfterFile(pace);
