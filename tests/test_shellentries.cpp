@@ -193,6 +193,12 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     ASSERT_TRUE(GetFileAttributesA("E:\\install\\uninstal.exe") & FILE_ATTRIBUTE_READONLY);
     PutGame(2);
     ScriptedUi ui;
+    // A copy already there is kept only when it is the disc's file: an older
+    // uninstaller of the same length is replaced.
+    WriteFileBytes("C:\\uninstal.exe", std::string(ReadFileBytes("E:\\install\\uninstal.exe").size(), 'x'));
+    RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
+    EXPECT_EQ(ReadFileBytes("E:\\install\\uninstal.exe"), ReadFileBytes("C:\\uninstal.exe"));
+    DeleteFileA("C:\\uninstal.exe");
     RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
     ui.Verify();
 

@@ -328,10 +328,26 @@ void RemoveTemporaryFiles(void)
 // ---------------------------------------------------------------------------
 // Windows shell integration
 
+// A writable copy as large and as old as the file on the CD is that file: a
+// copy takes its source's time. Copying it again at every start cost more
+// than the rest of the start's registry work.
+static int SameCopyThere(const char *source, const char *target)
+{
+    WIN32_FILE_ATTRIBUTE_DATA from, to;
+    return GetFileAttributesExA(source, GetFileExInfoStandard, &from)
+        && GetFileAttributesExA(target, GetFileExInfoStandard, &to)
+        && (to.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0
+        && from.nFileSizeLow == to.nFileSizeLow && from.nFileSizeHigh == to.nFileSizeHigh
+        && CompareFileTime(&from.ftLastWriteTime, &to.ftLastWriteTime) == 0;
+}
+
 // Copies a file from the CD and leaves the copy writable; a missing CD or a
 // full disk is not the user's concern here, so nothing is said.
 static void CopyFromCd(const char *source, const char *target)
 {
+    if (SameCopyThere(source, target))
+        return;
+    ClearReadOnly(target);  // the system refuses to copy over a read-only file
     CopyFileA(source, target, FALSE);
     ClearReadOnly(target);
 }

@@ -93,41 +93,82 @@ static int DescribeText(HWND control, HDC dc, TextLayout *layout)
     return 0;
 }
 
-// Draws the text as the control wraps it, unclipped, on a white surface twice
-// the area's size, and tells whether any ink falls outside the area. Some
-// fonts' small sizes (embedded bitmaps) draw wider than their metrics say,
-// so the metrics alone can pass a text that is cut off on the screen.
-static int InkStaysInside(HDC dc, HFONT font, const char *text, const TextLayout &layout, LONG width, LONG height)
+// A white surface to draw texts on, shared by every control of a dialog and
+// grown when a control needs more: making one per text cost more than the
+// drawing itself.
+struct InkSurface {
+    HDC Memory;
+    HBITMAP Bitmap;
+    HGDIOBJ OldBitmap;
+    const DWORD *Bits;
+    LONG Width, Height;
+};
+
+static void ReleaseInkSurface(InkSurface *surface)
 {
+    if (surface->Bitmap != NULL) {
+        SelectObject(surface->Memory, surface->OldBitmap);
+        DeleteObject(surface->Bitmap);
+    }
+    if (surface->Memory != NULL)
+        DeleteDC(surface->Memory);
+    memset(surface, 0, sizeof *surface);
+}
+
+// 0 when no surface of that size can be had.
+static int GrowInkSurface(InkSurface *surface, HDC dc, LONG width, LONG height)
+{
+    if (surface->Bitmap != NULL && width <= surface->Width && height <= surface->Height)
+        return 1;
+    if (surface->Memory == NULL && (surface->Memory = CreateCompatibleDC(dc)) == NULL)
+        return 0;
+    width = width > surface->Width ? width : surface->Width;
+    height = height > surface->Height ? height : surface->Height;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 2 * width;
-    info.bmiHeader.biHeight = -2 * height;  // top-down: row y starts at y * 2 * width
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down: row y starts at y * width
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void *bits = NULL;
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP surface = memory != NULL ? CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0) : NULL;
-    int inside = 1;  // without a surface to draw on, the metrics decide
-    if (surface != NULL) {
-        HGDIOBJ oldSurface = SelectObject(memory, surface);
-        HGDIOBJ oldFont = SelectObject(memory, font);
-        PatBlt(memory, 0, 0, 2 * width, 2 * height, WHITENESS);
-        RECT area = {0, 0, width, height};
-        DrawTextA(memory, text, -1, &area, (layout.Format & ~(DT_CENTER | DT_RIGHT)) | DT_NOCLIP);
-        GdiFlush();
-        const DWORD *pixel = (const DWORD *)bits;
-        for (LONG y = 0; y < 2 * height && inside; y++)
-            for (LONG x = 0; x < 2 * width && inside; x++)
-                if ((pixel[y * 2 * width + x] & 0xFFFFFF) != 0xFFFFFF && (x >= width || y >= height))
-                    inside = 0;
-        SelectObject(memory, oldFont);
-        SelectObject(memory, oldSurface);
-        DeleteObject(surface);
+    HBITMAP bitmap = CreateDIBSection(surface->Memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    if (bitmap == NULL)
+        return 0;
+    HGDIOBJ old = SelectObject(surface->Memory, bitmap);
+    if (surface->Bitmap != NULL)
+        DeleteObject(surface->Bitmap);
+    else
+        surface->OldBitmap = old;
+    surface->Bitmap = bitmap;
+    surface->Bits = (const DWORD *)bits;
+    surface->Width = width;
+    surface->Height = height;
+    return 1;
+}
+
+// Draws the text as the control wraps it, unclipped, on white twice the
+// area's size, and tells whether any ink falls outside the area. Some fonts'
+// small sizes (embedded bitmaps) draw wider than their metrics say, so the
+// metrics alone can pass a text that is cut off on the screen.
+static int InkStaysInside(InkSurface *surface, HDC dc, HFONT font, const char *text, const TextLayout &layout,
+                          LONG width, LONG height)
+{
+    if (!GrowInkSurface(surface, dc, 2 * width, 2 * height))
+        return 1;  // without a surface to draw on, the metrics decide
+    HDC memory = surface->Memory;
+    HGDIOBJ oldFont = SelectObject(memory, font);
+    PatBlt(memory, 0, 0, 2 * width, 2 * height, WHITENESS);
+    RECT area = {0, 0, width, height};
+    DrawTextA(memory, text, -1, &area, (layout.Format & ~(DT_CENTER | DT_RIGHT)) | DT_NOCLIP);
+    SelectObject(memory, oldFont);
+    GdiFlush();
+    for (LONG y = 0; y < 2 * height; y++) {
+        const DWORD *row = surface->Bits + y * surface->Width;
+        for (LONG x = y < height ? width : 0; x < 2 * width; x++)
+            if ((row[x] & 0xFFFFFF) != 0xFFFFFF)
+                return 0;
     }
-    if (memory != NULL)
-        DeleteDC(memory);
-    return inside;
+    return 1;
 }
 
 // The size the text takes in the font by its metrics, wrapped as the control wraps it.
@@ -140,13 +181,13 @@ static SIZE MeasureText(HDC dc, HFONT font, const char *text, const TextLayout &
     return SIZE{needed.right, needed.bottom};
 }
 
-static int TextFits(HDC dc, HFONT font, const char *text, const TextLayout &layout)
+static int TextFits(InkSurface *surface, HDC dc, HFONT font, const char *text, const TextLayout &layout)
 {
     LONG width = layout.Area.right - layout.Area.left, height = layout.Area.bottom - layout.Area.top;
     if (width <= 0 || height <= 0)
         return 0;
     SIZE needed = MeasureText(dc, font, text, layout);
-    return needed.cx <= width && needed.cy <= height && InkStaysInside(dc, font, text, layout, width, height);
+    return needed.cx <= width && needed.cy <= height && InkStaysInside(surface, dc, font, text, layout, width, height);
 }
 
 // Text grows about in step with its font's height, so the search can start
@@ -208,7 +249,7 @@ static int IsScalable(HDC dc, HFONT font)
 // The dialog font's own face first, a pixel smaller at a time, when it is
 // scalable; then a narrow scalable face. Below 6 pixels at 96 DPI nothing is
 // readable: the smallest tried is kept even if the text still overflows.
-static void FitControlText(HWND control, HDC dc)
+static void FitControlText(HWND control, HDC dc, InkSurface *surface)
 {
     static const char *const Faces[] = {NULL, "Tahoma"};
     char text[PATH_BUFFER];
@@ -216,7 +257,7 @@ static void FitControlText(HWND control, HDC dc)
     LOGFONTA base;
     HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
     if (GetWindowTextA(control, text, sizeof text) == 0 || font == NULL || !DescribeText(control, dc, &layout)
-        || TextFits(dc, font, text, layout) || GetObjectA(font, sizeof base, &base) == 0)
+        || TextFits(surface, dc, font, text, layout) || GetObjectA(font, sizeof base, &base) == 0)
         return;
     HFONT chosen = NULL;
     for (const char *face : Faces) {
@@ -234,7 +275,7 @@ static void FitControlText(HWND control, HDC dc)
             if (candidate == NULL)
                 break;
             chosen = candidate;
-            if (TextFits(dc, candidate, text, layout)) {
+            if (TextFits(surface, dc, candidate, text, layout)) {
                 SendMessageA(control, WM_SETFONT, (WPARAM)candidate, TRUE);
                 return;
             }
@@ -249,7 +290,9 @@ void FitDialogTexts(HWND dialog)
     HDC dc = GetDC(dialog);
     if (dc == NULL)
         return;
+    InkSurface surface = {};
     for (HWND control = GetWindow(dialog, GW_CHILD); control != NULL; control = GetWindow(control, GW_HWNDNEXT))
-        FitControlText(control, dc);
+        FitControlText(control, dc, &surface);
+    ReleaseInkSurface(&surface);
     ReleaseDC(dialog, dc);
 }
