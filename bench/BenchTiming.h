@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <vector>
 
-// The rounds asked for on the command line (12 unless given, one at least);
+// The rounds asked for on the command line (20 unless given, one at least);
 // the output goes unbuffered, so that every round shows as it ends.
 inline int StartRounds(int argc, char **argv)
 {
-    int rounds = argc > 1 ? atoi(argv[1]) : 12;
+    int rounds = argc > 1 ? atoi(argv[1]) : 20;
     setvbuf(stdout, NULL, _IONBF, 0);
     return rounds < 1 ? 1 : rounds;
 }
