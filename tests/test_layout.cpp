@@ -1,5 +1,6 @@
 // Readable on every screen: every text of the five dialogs shows whole in
-// its control, and the dialogs grow with the display's DPI.
+// its control at the dialog's own font size, and the dialogs grow with the
+// display's DPI.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -70,8 +71,11 @@ struct DialogSeen {
     std::string caption;
     int measured = 0;                  // controls whose text was measured
     std::vector<std::string> cutOff;   // "text: needs WxH, has WxH"
+    std::vector<std::string> shrunk;   // "text: N px high, the dialog's M px"
     SIZE client = {0, 0};
     SIZE art = {0, 0};                 // the artwork control, if any
+    LONG fontHeight = 0;               // the dialog font's characters
+    SIZE units = {0, 0};               // 100 x 100 dialog units, in pixels
 };
 std::vector<DialogSeen> Seen;
 
@@ -116,6 +120,29 @@ bool InkOverflows(HDC dc, const char *text, UINT format, LONG width, LONG height
     return overflows;
 }
 
+// The height of the font's characters, without the room above them that
+// accents take: the size a reader sees.
+LONG CharacterHeight(HDC dc, HFONT font)
+{
+    TEXTMETRICA metrics = {};
+    HGDIOBJ old = SelectObject(dc, font);
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old);
+    return metrics.tmHeight - metrics.tmInternalLeading;
+}
+
+// A text drawn below nine tenths of the dialog font's size reads as small
+// print beside its neighbours.
+void CheckFontSize(HWND control, HDC dc, const char *text, DialogSeen *seen)
+{
+    HFONT own = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
+    HFONT dialogs = (HFONT)SendMessageA(GetParent(control), WM_GETFONT, 0, 0);
+    LONG height = CharacterHeight(dc, own), wanted = CharacterHeight(dc, dialogs);
+    if (wanted <= 0 || 10 * height < 9 * wanted)
+        seen->shrunk.push_back(std::string(text) + ": " + std::to_string(height) + " px high, the dialog's " +
+                               std::to_string(wanted) + " px");
+}
+
 // Measures the control's text in its own font, wrapped as the control wraps
 // it; false when it has no text to show.
 bool MeasureText(HWND control, DialogSeen *seen)
@@ -136,6 +163,7 @@ bool MeasureText(HWND control, DialogSeen *seen)
             seen->cutOff.push_back(std::string(text) + ": needs " + std::to_string(needed.right) + "x" +
                                    std::to_string(needed.bottom) + ", has " + std::to_string(width) + "x" +
                                    std::to_string(height));
+        CheckFontSize(control, dc, text, seen);
     }
     SelectObject(dc, oldFont);
     ReleaseDC(control, dc);
@@ -152,6 +180,12 @@ void Look(HWND dialog, int artId)
         if (MeasureText(control, &seen))
             seen.measured++;
     seen.client = ClientSize(dialog);
+    HDC dc = GetDC(dialog);
+    seen.fontHeight = CharacterHeight(dc, (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0));
+    ReleaseDC(dialog, dc);
+    RECT units = {0, 0, 100, 100};
+    MapDialogRect(dialog, &units);
+    seen.units = SIZE{units.right, units.bottom};
     if (artId != 0)
         seen.art = ClientSize(GetDlgItem(dialog, artId));
     Seen.push_back(seen);
@@ -242,8 +276,8 @@ std::vector<DialogSeen> ReadLayoutLog(const std::string &path, int *dpi)
         char caption[256] = "";
         if (sscanf(line.c_str(), "dpi %d", dpi) == 1)
             continue;
-        if (sscanf(line.c_str(), "%ld %ld %ld %ld %255[^\n]", &seen.client.cx, &seen.client.cy, &seen.art.cx,
-                   &seen.art.cy, caption) == 5) {
+        if (sscanf(line.c_str(), "%ld %ld %ld %ld %ld %ld %ld %255[^\n]", &seen.client.cx, &seen.client.cy,
+                   &seen.art.cx, &seen.art.cy, &seen.fontHeight, &seen.units.cx, &seen.units.cy, caption) == 8) {
             seen.caption = caption;
             all.push_back(seen);
         }
@@ -256,15 +290,10 @@ void WriteLayoutLog(const std::string &path)
     std::string log = "dpi " + std::to_string(ScreenDpi()) + "\n";
     for (const DialogSeen &seen : Seen)
         log += std::to_string(seen.client.cx) + " " + std::to_string(seen.client.cy) + " " +
-               std::to_string(seen.art.cx) + " " + std::to_string(seen.art.cy) + " " + seen.caption + "\n";
+               std::to_string(seen.art.cx) + " " + std::to_string(seen.art.cy) + " " +
+               std::to_string(seen.fontHeight) + " " + std::to_string(seen.units.cx) + " " +
+               std::to_string(seen.units.cy) + " " + seen.caption + "\n";
     WriteFileBytes(path, log);
-}
-
-void ExpectAboutOneAndAHalf(LONG scaled, LONG normal, const char *what)
-{
-    double ratio = normal > 0 ? (double)scaled / normal : 0;
-    EXPECT_TRUE(ratio > 1.35 && ratio < 1.65) << what << ": " << normal << " px at 96 DPI, " << scaled
-                                              << " px at 144 DPI";
 }
 
 class ReadableDialogs : public ::testing::Test {
@@ -291,7 +320,8 @@ TEST_F(ReadableDialogs, TheProgramDeclaresItHandlesDisplayScalingItself)
 }
 
 // Every button, check box, radio button, group box and static text of the
-// five dialogs, multi-line ones included. Run at 144 DPI by the next case.
+// five dialogs, multi-line ones included. Run at 120, 144 and 192 DPI by the
+// next case.
 TEST_F(ReadableDialogs, EveryTextFitsItsControl)
 {
     OpenEveryDialog();
@@ -305,6 +335,8 @@ TEST_F(ReadableDialogs, EveryTextFitsItsControl)
         EXPECT_EQ(texts[i], Seen[i].measured);
         for (const std::string &cut : Seen[i].cutOff)
             ADD_FAILURE() << "cut off at " << ScreenDpi() << " DPI: " << cut;
+        for (const std::string &small : Seen[i].shrunk)
+            ADD_FAILURE() << "drawn small at " << ScreenDpi() << " DPI: " << small;
     }
     char log[MAX_PATH];
     DWORD length = GetEnvironmentVariableA(LayoutLogVariable, log, sizeof log);
@@ -312,41 +344,59 @@ TEST_F(ReadableDialogs, EveryTextFitsItsControl)
         WriteLayoutLog(log);
 }
 
+void ExpectScaled(LONG scaled, LONG normal, double wanted, const char *what)
+{
+    double ratio = normal > 0 ? (double)scaled / normal : 0;
+    EXPECT_TRUE(ratio > wanted * 0.9 && ratio < wanted * 1.1)
+        << what << ": " << normal << " px at 96 DPI, " << scaled << " px on the larger display, "
+        << wanted << " times wanted";
+}
+
 // The dialogs scale with their font and the artwork with its control: at
-// 144 DPI everything is about one and a half times its size at 96, every
-// text still fits and the pictures still fill their panels.
-TEST_F(ReadableDialogs, AtOneAndAHalfTimesTheDpiTheDialogsGrowAndStillFit)
+// each common display setting the dialog font is larger, everything grows
+// with its dialog units, every text still shows whole at the dialog's font
+// size and the pictures still fill their panels. A bitmap dialog face comes
+// in few sizes, so the font, not the setting, says how much larger.
+TEST_F(ReadableDialogs, AtEveryCommonDpiTheDialogsGrowAndStillFit)
 {
     ASSERT_EQ(96, ScreenDpi()) << "the test prefix runs at 96 DPI";
     OpenEveryDialog();
     std::vector<DialogSeen> normal = Seen;
-    // Beside the programs: each case a child runs empties the test directory.
-    std::string log = ModuleDirectory() + "layout-144.txt";
-    DWORD fitted, painted;
-    {
-        DisplayDpi scaled(144);
-        SetEnvironmentVariableA(LayoutLogVariable, log.c_str());
-        fitted = RunCase("test_layout.exe", "ReadableDialogs.EveryTextFitsItsControl");
-        SetEnvironmentVariableA(LayoutLogVariable, NULL);
-        painted = RunCase("test_art.exe", "Artwork.PanelPaintsTheWholePictureStretchedOverItsControl");
-    }
-    EXPECT_EQ(96, ScreenDpi());
-    EXPECT_EQ(0u, fitted) << "a text does not fit at 144 DPI (see the output above)";
-    EXPECT_EQ(0u, painted) << "a picture does not fill its panel at 144 DPI";
+    for (int dpi : {120, 144, 192}) {
+        SCOPED_TRACE(std::to_string(dpi) + " DPI");
+        // Beside the programs: each case a child runs empties the test directory.
+        std::string log = ModuleDirectory() + "layout-" + std::to_string(dpi) + ".txt";
+        DWORD fitted, painted;
+        {
+            DisplayDpi scaled(dpi);
+            SetEnvironmentVariableA(LayoutLogVariable, log.c_str());
+            fitted = RunCase("test_layout.exe", "ReadableDialogs.EveryTextFitsItsControl");
+            SetEnvironmentVariableA(LayoutLogVariable, NULL);
+            painted = RunCase("test_art.exe", "Artwork.PanelPaintsTheWholePictureStretchedOverItsControl");
+        }
+        EXPECT_EQ(96, ScreenDpi());
+        EXPECT_EQ(0u, fitted) << "a text does not show whole at its size (see the output above)";
+        EXPECT_EQ(0u, painted) << "a picture does not fill its panel";
 
-    int dpi;
-    std::vector<DialogSeen> large = ReadLayoutLog(log, &dpi);
-    EXPECT_EQ(144, dpi);
-    ASSERT_EQ(normal.size(), large.size());
-    for (const DialogSeen &seen : normal) {
-        SCOPED_TRACE(seen.caption);
-        const DialogSeen *scaled = FindSeen(large, seen.caption);
-        ASSERT_TRUE(scaled != nullptr);
-        ExpectAboutOneAndAHalf(scaled->client.cx, seen.client.cx, "width");
-        ExpectAboutOneAndAHalf(scaled->client.cy, seen.client.cy, "height");
-        if (seen.art.cx != 0) {
-            ExpectAboutOneAndAHalf(scaled->art.cx, seen.art.cx, "artwork width");
-            ExpectAboutOneAndAHalf(scaled->art.cy, seen.art.cy, "artwork height");
+        int seenDpi;
+        std::vector<DialogSeen> large = ReadLayoutLog(log, &seenDpi);
+        EXPECT_EQ(dpi, seenDpi);
+        ASSERT_EQ(normal.size(), large.size());
+        for (const DialogSeen &seen : normal) {
+            SCOPED_TRACE(seen.caption);
+            const DialogSeen *scaled = FindSeen(large, seen.caption);
+            ASSERT_TRUE(scaled != nullptr);
+            ASSERT_GT(seen.fontHeight, 0);
+            EXPECT_GT(scaled->fontHeight, seen.fontHeight)
+                << "the dialog font: " << seen.fontHeight << " px at 96 DPI, " << scaled->fontHeight << " px";
+            ASSERT_GT(seen.units.cx * seen.units.cy, 0);
+            double wider = (double)scaled->units.cx / seen.units.cx, taller = (double)scaled->units.cy / seen.units.cy;
+            ExpectScaled(scaled->client.cx, seen.client.cx, wider, "width");
+            ExpectScaled(scaled->client.cy, seen.client.cy, taller, "height");
+            if (seen.art.cx != 0) {
+                ExpectScaled(scaled->art.cx, seen.art.cx, wider, "artwork width");
+                ExpectScaled(scaled->art.cy, seen.art.cy, taller, "artwork height");
+            }
         }
     }
 }

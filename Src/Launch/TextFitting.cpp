@@ -1,6 +1,6 @@
 // Fitting dialog texts to their controls: a control whose text does not fit
-// in the dialog font gets a smaller size of the same face, or a narrow face,
-// in which it does.
+// in the dialog font gets a narrower face, or a size of the same face at most
+// a tenth smaller, in which it does.
 #include "Launcher.h"
 
 #include <math.h>
@@ -236,53 +236,57 @@ static HFONT FittedFontOf(const LOGFONTA &base, LONG height, const char *face)
 }
 
 // A bitmap face (as "MS Sans Serif" is on some systems) has no smaller sizes:
-// asked for one, the system substitutes another bitmap font.
-static int IsScalable(HDC dc, HFONT font)
+// asked for one, the system substitutes another bitmap font. Zero when the
+// font cannot be measured.
+static LONG CharacterHeight(HDC dc, HFONT font, int *scalable)
 {
     TEXTMETRICA metrics;
     HGDIOBJ oldFont = SelectObject(dc, font);
-    int scalable = GetTextMetricsA(dc, &metrics) && (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE));
+    int measured = GetTextMetricsA(dc, &metrics);
     SelectObject(dc, oldFont);
-    return scalable;
+    if (!measured)
+        return 0;
+    *scalable = (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
+    return metrics.tmHeight - metrics.tmInternalLeading;
 }
 
-// The dialog font's own face first, a pixel smaller at a time, when it is
-// scalable; then a narrow scalable face. Below 6 pixels at 96 DPI nothing is
-// readable: the smallest tried is kept even if the text still overflows.
+// The dialog font's own face, when it is scalable, then a narrow scalable
+// face, each at most a tenth below the dialog font's character height: any
+// smaller reads as small print beside the other labels. A text that fits in
+// none keeps the dialog font; the dialog's template must give it room.
 static void FitControlText(HWND control, HDC dc, InkSurface *surface)
 {
     static const char *const Faces[] = {NULL, "Tahoma"};
     char text[PATH_BUFFER];
     TextLayout layout;
     LOGFONTA base;
+    int scalable = 0;
     HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
     if (GetWindowTextA(control, text, sizeof text) == 0 || font == NULL || !DescribeText(control, dc, &layout)
         || TextFits(surface, dc, font, text, layout) || GetObjectA(font, sizeof base, &base) == 0)
         return;
-    HFONT chosen = NULL;
+    LONG top = CharacterHeight(dc, font, &scalable);
+    LONG lowest = (9 * top + 9) / 10;
+    base.lfHeight = -top;  // character height, as the dialog font shows it
     for (const char *face : Faces) {
-        if (face == NULL && !IsScalable(dc, font))
+        if (face == NULL && !scalable)
             continue;
-        LONG top = labs(base.lfHeight);
         HFONT measured = face == NULL ? font : FittedFontOf(base, top, face);
         if (measured == NULL)
-            break;
+            return;
         LONG height = FirstHeightToTry(dc, measured, top, text, layout);
         if (face == NULL && height == top)
             height--;  // the dialog font itself does not fit
-        for (; height >= ScaledPixels(dc, 6); height--) {
+        for (; height >= lowest && height > 0; height--) {
             HFONT candidate = FittedFontOf(base, height, face);
             if (candidate == NULL)
-                break;
-            chosen = candidate;
+                return;
             if (TextFits(surface, dc, candidate, text, layout)) {
                 SendMessageA(control, WM_SETFONT, (WPARAM)candidate, TRUE);
                 return;
             }
         }
     }
-    if (chosen != NULL)
-        SendMessageA(control, WM_SETFONT, (WPARAM)chosen, TRUE);
 }
 
 void FitDialogTexts(HWND dialog)
