@@ -445,31 +445,27 @@ TEST_F(TextEditor, HelpWithoutADiscAsksForAnyDisc)
 
 class SystemResources : public Extras {
 protected:
-    // Opens the dialog, reads its four texts, checks that Esc and the close
-    // box leave it open, and closes it with OK.
-    std::vector<std::string> ShowAndRead()
+    // Opens the dialog, reads its four texts and closes it the given way (by
+    // default with OK): a way that leaves it open is a watchdog failure.
+    std::vector<std::string> ShowAndRead(const std::function<void(HWND)> &close = PressOk)
     {
         std::vector<std::string> texts;
-        bool openAfterEscape = false;
         HWND owner = NULL;
         ScriptedUi ui;
+        ui.SetWatchdogTimeout(3000);
         ui.ExpectDialog("System Resources", [&](HWND dialog) {
             owner = GetWindow(dialog, GW_OWNER);
             for (int id : {IDC_CPU, IDC_RAM, IDC_FOOTPRINT, IDC_DRIVESPACE})
                 texts.push_back(ItemText(dialog, id));
-            SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // what Esc sends
-            SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-            MSG message;  // the close box's Cancel is posted
-            while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
-                DispatchMessageA(&message);
-            openAfterEscape = IsWindow(dialog) && IsWindowVisible(dialog);
-        }, IDOK);
+            close(dialog);
+        }, 0);
         ShowSystemResources();
         ui.Verify();
-        EXPECT_TRUE(openAfterEscape);
         EXPECT_EQ(MainDialog, owner);
         return texts;
     }
+
+    static void PressOk(HWND dialog) { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); }
 
     static std::string Megabytes(const char *format, unsigned long long bytes)
     {
@@ -478,6 +474,21 @@ protected:
         return text;
     }
 };
+
+// It only shows: Esc and the close box close it as OK does.
+TEST_F(SystemResources, OkEscAndTheCloseBoxEachCloseIt)
+{
+    struct Way { const char *name; std::function<void(HWND)> close; };
+    const Way ways[] = {
+        {"OK", PressOk},
+        {"Esc", [](HWND) { PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }},
+        {"close box", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const Way &way : ways) {
+        SCOPED_TRACE(way.name);
+        EXPECT_EQ(4u, ShowAndRead(way.close).size());
+    }
+}
 
 TEST_F(SystemResources, FootprintCountsTheInstalledGamesAndTheExtrasLevel)
 {

@@ -527,6 +527,12 @@ protected:
     char result[PATH_BUFFER];
 };
 
+std::string CdRomMessage(char drive)
+{
+    return std::string(1, drive) + ": is a CD-ROM drive.\nThe games are installed to a hard disk: please choose a "
+                                   "directory on one, for example C:\\Games\\Draxmoor Saga";
+}
+
 TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
 {
     WriteFileBytes(TestRoot() + "plain.txt", "a file, not a directory");
@@ -555,6 +561,9 @@ TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
         {tooLong, {{TypedErrorCaption, tooLongMessage, IDOK}}},
         {farTooLong, {{TypedErrorCaption, tooLongMessage, IDOK}}},
         {longest, {{CreateCaption, longest + "\\", IDNO}}},  // long, but short enough
+        // The CD-ROM drives, one holding a disc and one empty.
+        {"d:\\", {{TypedErrorCaption, CdRomMessage('D'), IDOK}}},
+        {"e:\\games", {{TypedErrorCaption, CdRomMessage('E'), IDOK}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed.substr(0, 40));

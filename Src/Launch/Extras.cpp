@@ -456,7 +456,7 @@ static BOOL OnInitSystemResources(HWND dialog)
     return TRUE;
 }
 
-// Only OK (or Enter) closes the dialog; Esc and the close box do nothing.
+// OK, Enter, Esc and the close box all close the dialog: it only shows.
 static INT_PTR CALLBACK SystemResourcesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     (void)lParam;
@@ -464,7 +464,7 @@ static INT_PTR CALLBACK SystemResourcesDialogProc(HWND dialog, UINT message, WPA
     case WM_INITDIALOG:
         return OnInitSystemResources(dialog);
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDOK)
+        if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
             return FALSE;
         EndDialog(dialog, 1);
         return TRUE;

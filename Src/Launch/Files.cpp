@@ -57,6 +57,13 @@ void BuildDriveRoot(char *root, char letter)
     FormatText(root, DRIVE_ROOT_SIZE, "%c:\\", letter);
 }
 
+int IsCdRomDrive(char letter)
+{
+    char root[DRIVE_ROOT_SIZE];
+    BuildDriveRoot(root, letter);
+    return GetDriveTypeA(root) == DRIVE_CDROM;
+}
+
 int RememberCurrentDirectory(char *saved)
 {
     DWORD length = GetCurrentDirectoryA(PATH_BUFFER, saved);

@@ -815,6 +815,15 @@ static int ReadTypedPath(char *typed)
         ReportTypedPathError(message);
         return 0;
     }
+    if (IsCdRomDrive(typed[0])) {
+        char message[PATH_BUFFER];
+        FormatText(message, sizeof message,
+                   "%c: is a CD-ROM drive.\nThe games are installed to a hard disk: please choose a directory "
+                   "on one, for example C:\\Games\\Draxmoor Saga",
+                   typed[0]);
+        ReportTypedPathError(message);
+        return 0;
+    }
     return 1;
 }
 

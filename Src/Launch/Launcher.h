@@ -88,6 +88,7 @@ int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total);
 // "X:\" for drive letter X, in a buffer of at least DRIVE_ROOT_SIZE.
 enum { DRIVE_ROOT_SIZE = sizeof "C:\\" };
 void BuildDriveRoot(char *root, char letter);
+int IsCdRomDrive(char letter);
 // The current directory, in a PATH_BUFFER; one that does not fit is left
 // empty (and 0 returned) rather than shortened, so it is never taken for
 // another directory.

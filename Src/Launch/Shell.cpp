@@ -29,7 +29,7 @@ static int CurrentDirectoryIsOnCdRom(void)
     DWORD length = GetFullPathNameA("\\", sizeof root, root, NULL);
     if (length == 0 || length >= sizeof root || root[1] != ':')
         return 0;
-    return GetDriveTypeA(root) == DRIVE_CDROM;
+    return IsCdRomDrive(root[0]);
 }
 
 // Creating a named object and learning that it already existed is one step
@@ -141,9 +141,7 @@ static int FindCdInAnyDrive(void)
 {
     char probe[sizeof "D:\\DSInit.exe"];
     for (char letter = 'A'; letter <= 'Z'; letter++) {
-        char root[DRIVE_ROOT_SIZE];
-        BuildDriveRoot(root, letter);
-        if (GetDriveTypeA(root) != DRIVE_CDROM)
+        if (!IsCdRomDrive(letter))
             continue;
         ProbePathForDrive(probe, letter);
         if (!FileExists(probe))
