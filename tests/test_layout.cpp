@@ -344,6 +344,48 @@ TEST_F(ReadableDialogs, EveryTextFitsItsControl)
         WriteLayoutLog(log);
 }
 
+// Narrows the control to `spare` pixels less than its text needs in the
+// dialog font (with the widest margins a push button has), fits the
+// dialog's texts again and tells what the control then shows.
+DialogSeen FitIntoNarrowedButton(HWND panel, int id, int spare)
+{
+    HWND button = GetDlgItem(panel, id);
+    char text[256];
+    GetWindowTextA(button, text, sizeof text);
+    HDC dc = GetDC(button);
+    HGDIOBJ oldFont = SelectObject(dc, (HFONT)SendMessageA(panel, WM_GETFONT, 0, 0));
+    RECT needed = {0, 0, 0, 0};
+    DrawTextA(dc, text, -1, &needed, DT_SINGLELINE | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    LONG margins = 2 * (MulDiv(4, GetDeviceCaps(dc, LOGPIXELSX), 96) + 1);
+    ReleaseDC(button, dc);
+    RECT rect;
+    GetClientRect(button, &rect);
+    SetWindowPos(button, NULL, 0, 0, needed.right + margins - spare, rect.bottom, SWP_NOMOVE | SWP_NOZORDER);
+    FitDialogTexts(panel);
+    DialogSeen seen;
+    EXPECT_TRUE(MeasureText(button, &seen));
+    return seen;
+}
+
+// Where a face on some system runs wider than the template allows for, a
+// text a little too wide gets a narrower face or a slightly smaller size,
+// and one far too wide keeps the dialog font: cut off, but never small print.
+TEST_F(ReadableDialogs, ATextTooWideForItsControlIsNeverDrawnSmall)
+{
+    HWND panel = CreatePanelForTest();
+    ASSERT_TRUE(panel != NULL);
+    DialogSeen nearly = FitIntoNarrowedButton(panel, IDC_UNINSTALL1, 3);
+    EXPECT_TRUE(nearly.cutOff.empty()) << nearly.cutOff[0];
+    EXPECT_TRUE(nearly.shrunk.empty()) << nearly.shrunk[0];
+    EXPECT_NE(SendMessageA(panel, WM_GETFONT, 0, 0), SendDlgItemMessageA(panel, IDC_UNINSTALL1, WM_GETFONT, 0, 0))
+        << "the text fitted without a new font, so the case tested nothing";
+
+    DialogSeen tooWide = FitIntoNarrowedButton(panel, IDC_UNINSTALL2, 40);
+    EXPECT_FALSE(tooWide.cutOff.empty());
+    EXPECT_EQ(SendMessageA(panel, WM_GETFONT, 0, 0), SendDlgItemMessageA(panel, IDC_UNINSTALL2, WM_GETFONT, 0, 0));
+}
+
 void ExpectScaled(LONG scaled, LONG normal, double wanted, const char *what)
 {
     double ratio = normal > 0 ? (double)scaled / normal : 0;

@@ -235,9 +235,10 @@ static HFONT FittedFontOf(const LOGFONTA &base, LONG height, const char *face)
     return NULL;
 }
 
-// A bitmap face (as "MS Sans Serif" is on some systems) has no smaller sizes:
-// asked for one, the system substitutes another bitmap font. Zero when the
-// font cannot be measured.
+// The height of the font's characters as a reader sees them (without the
+// room above them for accents), and whether the face scales: a bitmap face,
+// as "MS Sans Serif" is on some systems, has no smaller sizes, and asked for
+// one the system substitutes another bitmap font. Zero when it cannot be read.
 static LONG CharacterHeight(HDC dc, HFONT font, int *scalable)
 {
     TEXTMETRICA metrics;
