@@ -9,6 +9,7 @@ path, from scratch, gives the same bytes."""
 import filecmp
 import os
 import shutil
+import stat
 import struct
 import subprocess
 import tempfile
@@ -80,12 +81,8 @@ def tree_listing(root):
         for name in directories + files:
             full = os.path.join(folder, name)
             info = os.stat(full)
-            mode = info.st_mode & 0o777 & ~0o222
-            kind = "d" if name in directories else "-"
-            permissions = "".join(letter if mode & (1 << (8 - bit)) else "-"
-                                  for bit, letter in enumerate("rwxrwxrwx"))
-            size = None if kind == "d" else info.st_size
-            listing[os.path.relpath(full, root).replace(os.sep, "/")] = (kind + permissions, size)
+            size = None if name in directories else info.st_size
+            listing[os.path.relpath(full, root)] = (stat.filemode(info.st_mode & ~0o222), size)
     return listing
 
 
@@ -164,8 +161,9 @@ class DiscImages(unittest.TestCase):
                 out = os.path.join(WORK, "extracted%d" % n)
                 read_xorriso(IMAGES[n], "Rock Ridge", "-osirrox", "on", "-extract", "/", out)
                 tree = disc_tree(ROOT, n)
-                differing = [path for path, (_, size) in tree_listing(tree).items()
-                             if size is not None and not same_file(os.path.join(tree, path), os.path.join(out, path))]
+                files = [path for path, (_, size) in tree_listing(tree).items() if size is not None]
+                differing = [path for path in files
+                             if not same_file(os.path.join(tree, path), os.path.join(out, path))]
                 remove_read_only_tree(out)
                 self.assertEqual([], differing)
 
@@ -202,8 +200,9 @@ class SecondBuild(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.source = os.path.join(WORK, "second")
-        files = run(["git", "-C", ROOT, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
-                    "git ls-files").split("\0")
+        listed = run(["git", "-C", ROOT, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
+                     "git ls-files")
+        files = listed.split("\0")
         for path in filter(None, files):
             if os.path.isfile(os.path.join(ROOT, path)):
                 os.makedirs(os.path.dirname(os.path.join(cls.source, path)), exist_ok=True)
@@ -215,7 +214,8 @@ class SecondBuild(unittest.TestCase):
             with self.subTest(disc=n):
                 if filecmp.cmp(IMAGES[n], self.images[n], shallow=False):
                     continue
-                differing = differing_files(filecmp.dircmp(disc_tree(ROOT, n), disc_tree(self.source, n)))
+                trees = filecmp.dircmp(disc_tree(ROOT, n), disc_tree(self.source, n))
+                differing = differing_files(trees)
                 if differing:
                     self.fail("disc%d.iso differs, and in its tree: %s" % (n, ", ".join(differing)))
                 self.fail("disc%d.iso differs, though the two trees are the same" % n)
@@ -223,9 +223,9 @@ class SecondBuild(unittest.TestCase):
 
 def differing_files(comparison, prefix=""):
     found = [prefix + name for name in comparison.left_only + comparison.right_only]
+    left, right = comparison.left, comparison.right
     found += [prefix + name for name in comparison.common_files
-              if not filecmp.cmp(os.path.join(comparison.left, name), os.path.join(comparison.right, name),
-                                 shallow=False)]
+              if not same_file(os.path.join(left, name), os.path.join(right, name))]
     for name, sub in comparison.subdirs.items():
         found += differing_files(sub, prefix + name + "/")
     return found
