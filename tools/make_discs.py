@@ -444,6 +444,15 @@ def write_texts(out):
                          READ_ONLY_DATA)
 
 
+def disc_size(root):
+    """The number of files under a disc's root and their bytes."""
+    files = total = 0
+    for folder, _, names in os.walk(root):
+        files += len(names)
+        total += sum(os.path.getsize(os.path.join(folder, name)) for name in names)
+    return files, total
+
+
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(description="Lay out the compilation's five discs.")
     parser.add_argument("--out", required=True, help="folder to hold disc1 ... disc5")
@@ -497,6 +506,9 @@ def main(argv):
                   stamp_file, indent=1)
     print("make_discs: %s: data %s, %d program copies refreshed"
           % (out, "regenerated" if regenerated else "up to date", copied))
+    for disc in ALL_DISCS:
+        files, total = disc_size(os.path.join(out, "disc%d" % disc))
+        print("make_discs: disc%d: %d files, %d bytes (%.1f MB)" % (disc, files, total, total / 1048576))
     return 0
 
 
