@@ -425,3 +425,18 @@ std::string BuildDirectory()
     tests.pop_back();
     return tests.substr(0, tests.find_last_of('\\') + 1);
 }
+
+std::string ManifestOf(const std::string &program)
+{
+    HMODULE image = LoadLibraryExA(program.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_TRUE(image != NULL) << program << ", error " << GetLastError();
+    if (image == NULL)
+        return "";
+    HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // the process manifest
+    EXPECT_TRUE(found != NULL) << program << " has no manifest";
+    std::string manifest;
+    if (found != NULL)
+        manifest.assign((const char *)LockResource(LoadResource(image, found)), SizeofResource(image, found));
+    FreeLibrary(image);
+    return manifest;
+}

@@ -113,5 +113,8 @@ struct RestartRecorder {
 
 std::string ModuleDirectory();  // directory of the running test program, with a backslash
 std::string BuildDirectory();   // the build tree (DSaga.exe lives in Src\Launch\ below it)
+// The program's own manifest, as Windows reads it before the program runs;
+// empty, after a test failure, when it has none.
+std::string ManifestOf(const std::string &program);
 
 #endif

@@ -140,6 +140,19 @@ TEST_F(Launcher, CdInTheSecondDriveIsFoundOnTheFirstRun)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));  // the first run writes no record
 }
 
+// The launcher writes HKEY_LOCAL_MACHINE and Program Files, so it runs only
+// with administrator rights, and the system refuses a plain start of it from
+// a program without them: the disc's initialiser asks for them too. (Wine
+// runs every program with them, so only the declarations can be checked.)
+TEST_F(Launcher, TheInitialiserAsksForTheRightsTheLauncherRunsWith)
+{
+    const char rights[] = "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>";
+    for (const std::string &program : {LauncherPath(), std::string("D:\\DSInit.exe")}) {
+        SCOPED_TRACE(program);
+        EXPECT_NE(std::string::npos, ManifestOf(program).find(rights));
+    }
+}
+
 TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromTheTemporaryDirectory)
 {
     char temp[MAX_PATH];

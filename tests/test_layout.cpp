@@ -307,13 +307,7 @@ protected:
 // itself can be checked here).
 TEST_F(ReadableDialogs, TheProgramDeclaresItHandlesDisplayScalingItself)
 {
-    std::string program = BuildDirectory() + "Src\\Launch\\DSaga.exe";
-    HMODULE image = LoadLibraryExA(program.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(image != NULL) << program << ", error " << GetLastError();
-    HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // the process manifest
-    ASSERT_TRUE(found != NULL);
-    std::string manifest((const char *)LockResource(LoadResource(image, found)), SizeofResource(image, found));
-    FreeLibrary(image);
+    std::string manifest = ManifestOf(BuildDirectory() + "Src\\Launch\\DSaga.exe");
     EXPECT_NE(std::string::npos, manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/"
                                                "WindowsSettings\">true</dpiAware>"))
         << manifest;
