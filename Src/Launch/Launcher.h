@@ -142,6 +142,7 @@ extern const GameInfo GameTable[3];
 int BuildGamePath(char *path, const GameInfo &game, const char *file);
 
 void MarkGamePlayable(int game);
+// 0 when the record could not be saved and so still claims the game.
 int MarkGameNotPlayable(int game);
 
 // Palette artwork panels
@@ -173,7 +174,8 @@ LRESULT CALLBACK ArtPanelProc(HWND control, UINT message, WPARAM wParam, LPARAM 
 // ---------------------------------------------------------------------------
 // Persistent state (State.cpp)
 
-void SaveLauncherState(void);
+// 0 after reporting a record that could not be written whole.
+int SaveLauncherState(void);
 int LoadLauncherState(void);
 
 int DetectInstalledGames(void);

@@ -470,7 +470,8 @@ void MarkGamePlayable(int game)
     RegisterUninstallEntry(row.KeyName, row.DisplayName, row.Directory);
 }
 
-// Relabels and disables; 0 after a report, which skips the save and the new detection.
+// Relabels and disables, and hides and unchecks the check box once no game
+// is left; 0 after a report.
 static int ShowGameNotPlayable(const GameInfo &game)
 {
     if (!SetGameButtons(game, 0))
@@ -479,11 +480,13 @@ static int ShowGameNotPlayable(const GameInfo &game)
         return 1;  // the check box stays as the user left it
     if (!ShowInvulnerableBox(0))
         return 0;
-    LauncherState.Cheater = 0;
     CheckDlgButton(MainDialog, IDC_INVULNERABLE, BST_UNCHECKED);
     return 1;
 }
 
+// The claim is withdrawn where it is kept before it is withdrawn on screen,
+// so that no failure of the panel leaves a saved record claiming a game
+// whose files are about to go.
 int MarkGameNotPlayable(int game)
 {
     const GameInfo &row = GameTable[game - 1];
@@ -491,11 +494,16 @@ int MarkGameNotPlayable(int game)
     char key[PATH_BUFFER];
     if (FormatText(key, sizeof key, "%s\\%s", UninstallKeyPath, row.KeyName))
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);  // it may not exist
-    if (!ShowGameNotPlayable(row))
-        return 0;
-    SaveLauncherState();
+    if (!AnyGameInstalled())
+        LauncherState.Cheater = 0;
+    int saved = SaveLauncherState();
+    // A record that could not be saved still claims the game and its files
+    // stay: forgetting the installation now would lose track of them.
+    if (!ShowGameNotPlayable(row) || !saved)
+        return saved;
     // Nested: at most one level per game, as each level clears one more flag.
-    return DetectInstalledGames();
+    DetectInstalledGames();
+    return 1;
 }
 
 // ---------------------------------------------------------------------------

@@ -89,12 +89,12 @@ static int CreateKeyForWriting(const char *path, HKEY *key)
                            KEY_ALL_ACCESS, NULL, key, &disposition) == ERROR_SUCCESS;
 }
 
-void SaveLauncherState(void)
+int SaveLauncherState(void)
 {
     HKEY key;
     if (!CreateKeyForWriting(LauncherKeyPath, &key)) {
         ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
-        return;
+        return 0;
     }
     LauncherRecord &s = LauncherState;
     if (!WriteRegistryText(key, "Installed To:", s.InstalledTo)
@@ -103,9 +103,12 @@ void SaveLauncherState(void)
         || !WriteRegistryNumber(key, "Starwarden 2 Installed", &s.Game2Installed)
         || !WriteRegistryNumber(key, "Starwarden 3 Installed", &s.Game3Installed)
         || !WriteRegistryNumber(key, "Cheater", &s.Cheater))
-        return;  // the failed write has reported and closed the key
-    if (RegCloseKey(key) != ERROR_SUCCESS)
+        return 0;  // the failed write has reported and closed the key
+    if (RegCloseKey(key) != ERROR_SUCCESS) {
         ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
+        return 0;
+    }
+    return 1;
 }
 
 // The launcher always writes the directory with its backslash; one restored
@@ -224,10 +227,12 @@ static void UninstallGame(int number)
         return;
     CopyText(leftovers, sizeof leftovers, directory);  // DeleteFiles shortens its argument
     // The claim goes before the first file: whenever the process dies, a
-    // game still marked installed has all its files.
+    // game still marked installed has all its files. A record that still
+    // claims the game keeps every file.
     if (number == 3)
         Game3ExtrasLevel = 0;
-    MarkGameNotPlayable(number);
+    if (!MarkGameNotPlayable(number))
+        return;
     // One level at a time: the savegames first, so that the game directory
     // (and with it an install directory left empty) can go next.
     if (hasSavegames)
