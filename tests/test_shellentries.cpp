@@ -235,6 +235,34 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     EXPECT_EQ(0u, attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// The copy at the drive's root is what the system's list of programs runs,
+// with the rights of whoever removes a game: one that only looks like the
+// disc's file, by its size and time, is replaced.
+TEST_F(UninstallEntry, UninstallerOfTheSameSizeAndTimeButOtherBytesIsReplaced)
+{
+    const std::string disc = ReadFileBytes("D:\\install\\uninstal.exe");
+    ASSERT_GT(disc.size(), 1u);
+    std::string other = disc;
+    other[other.size() / 2] ^= 0x5A;
+    WriteFileBytes("C:\\uninstal.exe", other);
+    WIN32_FILE_ATTRIBUTE_DATA source;
+    ASSERT_TRUE(GetFileAttributesExA("D:\\install\\uninstal.exe", GetFileExInfoStandard, &source));
+    HANDLE copy = CreateFileA("C:\\uninstal.exe", FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, copy);
+    EXPECT_TRUE(SetFileTime(copy, NULL, NULL, &source.ftLastWriteTime));
+    CloseHandle(copy);
+    WIN32_FILE_ATTRIBUTE_DATA target;
+    ASSERT_TRUE(GetFileAttributesExA("C:\\uninstal.exe", GetFileExInfoStandard, &target));
+    ASSERT_EQ(0, CompareFileTime(&source.ftLastWriteTime, &target.ftLastWriteTime));
+    ASSERT_EQ(source.nFileSizeLow, target.nFileSizeLow);
+
+    PutGame(1);
+    ScriptedUi ui;
+    RegisterUninstallEntry("sw1", "Starwarden 1", "sw1\\");
+    ui.Verify();
+    EXPECT_TRUE(disc == ReadFileBytes("C:\\uninstal.exe")) << "the look-alike was kept";
+}
+
 // Measured after a real installation from the disc, and again when the
 // game directory has grown.
 TEST_F(UninstallEntry, EstimatedSizeIsWhatTheGameTakesOnTheDisk)

@@ -333,9 +333,33 @@ void RemoveTemporaryFiles(void)
 // ---------------------------------------------------------------------------
 // Windows shell integration
 
-// A writable copy as large and as old as the file on the CD is that file: a
-// copy takes its source's time. Copying it again at every start cost more
-// than the rest of the start's registry work.
+// Whether two files hold the same bytes, read to the end of both.
+static int SameBytes(const char *first, const char *second)
+{
+    HANDLE files[2];
+    const char *paths[2] = {first, second};
+    for (int i = 0; i < 2; i++)
+        files[i] = CreateFileA(paths[i], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    int same = files[0] != INVALID_HANDLE_VALUE && files[1] != INVALID_HANDLE_VALUE;
+    char chunks[2][16384];
+    DWORD got[2] = {1, 1};
+    while (same && got[0] > 0) {
+        same = ReadFile(files[0], chunks[0], sizeof chunks[0], &got[0], NULL)
+            && ReadFile(files[1], chunks[1], sizeof chunks[1], &got[1], NULL)
+            && got[0] == got[1] && memcmp(chunks[0], chunks[1], got[0]) == 0;
+    }
+    for (HANDLE file : files)
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    return same;
+}
+
+// A writable copy that holds the CD file's bytes is that file and is kept:
+// copying it again at every start cost more than the rest of the start's
+// registry work. Size and time are only the quick test, since any program
+// can be given them, and this copy runs with the rights of whoever removes
+// a game.
 static int SameCopyThere(const char *source, const char *target)
 {
     WIN32_FILE_ATTRIBUTE_DATA from, to;
@@ -343,7 +367,8 @@ static int SameCopyThere(const char *source, const char *target)
         && GetFileAttributesExA(target, GetFileExInfoStandard, &to)
         && (to.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0
         && from.nFileSizeLow == to.nFileSizeLow && from.nFileSizeHigh == to.nFileSizeHigh
-        && CompareFileTime(&from.ftLastWriteTime, &to.ftLastWriteTime) == 0;
+        && CompareFileTime(&from.ftLastWriteTime, &to.ftLastWriteTime) == 0
+        && SameBytes(source, target);
 }
 
 // Copies a file from the CD and leaves the copy writable; a missing CD or a
