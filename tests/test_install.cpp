@@ -11,9 +11,9 @@
 #include <string.h>
 
 #include "MainDriver.h"
-#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 

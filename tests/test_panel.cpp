@@ -2,9 +2,9 @@
 // games' files on the disk.
 #include <gtest/gtest.h>
 
-#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 

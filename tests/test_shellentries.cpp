@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 
@@ -206,10 +206,10 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     // A copy already there is kept only when it is the disc's file: an older
     // uninstaller of the same length is replaced.
     WriteFileBytes("C:\\uninstal.exe", std::string(ReadFileBytes("E:\\install\\uninstal.exe").size(), 'x'));
-    RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
+    RegisterUninstallEntry(GameTable[1]);
     EXPECT_EQ(ReadFileBytes("E:\\install\\uninstal.exe"), ReadFileBytes("C:\\uninstal.exe"));
     DeleteFileA("C:\\uninstal.exe");
-    RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
+    RegisterUninstallEntry(GameTable[1]);
     ui.Verify();
 
     // What the system's list of programs shows beside the name.
@@ -268,7 +268,7 @@ TEST_F(UninstallEntry, UninstallerOfTheSameSizeAndTimeButOtherBytesIsReplaced)
 
     PutGame(1);
     ScriptedUi ui;
-    RegisterUninstallEntry("sw1", "Starwarden 1", "sw1\\");
+    RegisterUninstallEntry(GameTable[0]);
     ui.Verify();
     EXPECT_TRUE(disc == ReadFileBytes("C:\\uninstal.exe")) << "the look-alike was kept";
 }
@@ -350,7 +350,7 @@ TEST_F(UninstallEntry, WithoutTheCdTheEntryIsWrittenAndNothingIsCopiedOrSaid)
 {
     InsertDisc('D', 0);
     ScriptedUi ui;
-    RegisterUninstallEntry("sw1", "Starwarden 1", "sw1\\");
+    RegisterUninstallEntry(GameTable[0]);
     ui.Verify();
     EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str(), "UninstallString").present);
     EXPECT_FALSE(PathExists("C:\\uninstal.exe"));
@@ -363,7 +363,7 @@ TEST_F(UninstallEntry, CommandTooLongForItsBufferIsReportedAndNotWritten)
     ScriptedUi ui;
     ui.ExpectBox("ERROR", "This path is too long for the launcher:\nC:\\" + std::string(197, 'd') +
                               "...\n\nPlease choose a shorter install directory.", IDOK);
-    RegisterUninstallEntry("sw3", "Starwarden 3", "sw3\\");
+    RegisterUninstallEntry(GameTable[2]);
     ui.Verify();
     EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str(), "UninstallString").present);
     EXPECT_FALSE(PathExists("C:\\uninstal.exe"));

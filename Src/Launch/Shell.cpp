@@ -108,7 +108,7 @@ static StartupResult RunFirstRunSteps(void)
 {
     if (!RequireCD())
         return STARTUP_END;
-    if (DirectXNeedsRestart(InstallDirectX(1)))
+    if (InstallDirectX(1) == DIRECTX_RESTART)
         return STARTUP_RESTART_WINDOWS;
     ReplayIntro(MainDialog);
     FirstRun = 1;
@@ -292,7 +292,7 @@ static BOOL OnInitMain(HWND dialog)
 
 static void OnInstallDirectX(HWND dialog)
 {
-    if (DirectXNeedsRestart(InstallDirectX(0)))
+    if (InstallDirectX(0) == DIRECTX_RESTART)
         EndMainDialogAndRestart(dialog);
 }
 
@@ -326,6 +326,14 @@ static BOOL RunMainCommand(HWND dialog, int id)
 // a second command (a queued double press, a posted message) could start
 // inside the first; it is dropped instead.
 static int CommandRunning;
+
+void ResetShellGuards(void)
+{
+    CommandRunning = 0;
+    if (LauncherSemaphore != NULL)
+        CloseHandle(LauncherSemaphore);
+    LauncherSemaphore = NULL;
+}
 
 static BOOL OnMainCommand(HWND dialog, int id)
 {
@@ -467,7 +475,7 @@ void MarkGamePlayable(int game)
     if (ShowGamePlayable(row))
         SaveLauncherState();
     // The uninstall entry is written even when the panel could not be updated.
-    RegisterUninstallEntry(row.KeyName, row.DisplayName, row.Directory);
+    RegisterUninstallEntry(row);
 }
 
 // Relabels and disables, and hides and unchecks the check box once no game

@@ -266,7 +266,7 @@ static void RemoveProgramFolder(void)
         return;
     ShowStatusArea();
     if (FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder)) {
-        SetFileAttributesA(launcher, FILE_ATTRIBUTE_NORMAL);
+        ClearReadOnly(launcher, ATTRIBUTES_UNKNOWN);
         DeleteFileA(launcher);
     }
     RemoveDirectoryA(folder);
@@ -377,9 +377,9 @@ static void CopyFromCd(const char *source, const char *target)
 {
     if (SameCopyThere(source, target))
         return;
-    ClearReadOnly(target);  // the system refuses to copy over a read-only file
+    ClearReadOnly(target, ATTRIBUTES_UNKNOWN);  // the system refuses to copy over a read-only file
     CopyFileA(source, target, FALSE);
-    ClearReadOnly(target);
+    ClearReadOnly(target, ATTRIBUTES_UNKNOWN);
 }
 
 // The uninstaller is copied to the install drive's root as "uninstal.exe";
@@ -391,13 +391,13 @@ static void BuildUninstallerCopyPath(char *path)
     AppendText(path, PATH_BUFFER, "uninstal.exe");
 }
 
-static int WriteUninstallValues(HKEY key, const char *displayName, const char *directory)
+static int WriteUninstallValues(HKEY key, const GameInfo &game)
 {
-    if (!WriteRegistryText(key, "DisplayName", displayName))
+    if (!WriteRegistryText(key, "DisplayName", game.DisplayName))
         return 0;
     char uninstaller[PATH_BUFFER], command[PATH_BUFFER];
     BuildUninstallerCopyPath(uninstaller);
-    if (!FormatText(command, sizeof command, "%s %s%s", uninstaller, LauncherState.InstalledTo, directory)) {
+    if (!FormatText(command, sizeof command, "%s %s%s", uninstaller, LauncherState.InstalledTo, game.Directory)) {
         RegCloseKey(key);
         ReportTooLong(LauncherState.InstalledTo);
         return 0;
@@ -469,21 +469,13 @@ static void ChooseInstallDate(HKEY key, char *date, size_t capacity)
     FormatText(date, capacity, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
 }
 
-static const char *ExecutableOf(const char *keyName)
-{
-    for (const GameInfo &game : GameTable)
-        if (strcmp(game.KeyName, keyName) == 0)
-            return game.Executable;
-    return "";  // not reached: every entry is registered from a row of the table
-}
-
 // The values the system's list of programs shows beside the name: maker,
 // icon, place, size and date, and no Modify or Repair, which would do nothing.
-static int WriteListingValues(HKEY key, const char *keyName, const char *directory)
+static int WriteListingValues(HKEY key, const GameInfo &game)
 {
     char location[PATH_BUFFER], icon[PATH_BUFFER], date[16];
-    if (!FormatText(location, sizeof location, "%s%s", LauncherState.InstalledTo, directory)
-        || !FormatText(icon, sizeof icon, "%s%s", location, ExecutableOf(keyName))) {
+    if (!FormatText(location, sizeof location, "%s%s", LauncherState.InstalledTo, game.Directory)
+        || !FormatText(icon, sizeof icon, "%s%s", location, game.Executable)) {
         RegCloseKey(key);
         ReportTooLong(LauncherState.InstalledTo);
         return 0;
@@ -547,15 +539,15 @@ static void CreateProgramFolder(void)
     RunAndWait(windows, program, command, MainDialog);
 }
 
-void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
+void RegisterUninstallEntry(const GameInfo &game)
 {
     char path[PATH_BUFFER];
     HKEY key;
-    if (!FormatText(path, sizeof path, "%s\\%s", UninstallKeyPath, keyName) || !CreateKeyForWriting(path, &key)) {
+    if (!FormatText(path, sizeof path, "%s\\%s", UninstallKeyPath, game.KeyName) || !CreateKeyForWriting(path, &key)) {
         ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
         return;
     }
-    if (!WriteUninstallValues(key, displayName, directory) || !WriteListingValues(key, keyName, directory))
+    if (!WriteUninstallValues(key, game) || !WriteListingValues(key, game))
         return;  // the failed step has reported and closed the key
     if (RegCloseKey(key) != ERROR_SUCCESS) {
         ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
