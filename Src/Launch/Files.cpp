@@ -1,5 +1,6 @@
 // Files, drives and system directories: the existence test, the read-only
-// attribute, a drive's space and root, the current and the Windows directory, and paths on the CD.
+// attribute, a drive's space and root, the current and the Windows
+// directory, and paths on the CD.
 #include "Launcher.h"
 
 int FileExists(const char *path)
