@@ -195,8 +195,13 @@ bool CountGame2Files(size_t *count)
 size_t Game2FileCount()
 {
     size_t count;
-    while (!CountGame2Files(&count))
+    for (DWORD waited = 0; !CountGame2Files(&count); waited += 10) {
+        if (waited >= Timeout) {
+            ADD_FAILURE() << "the files of game 2 could not be listed";
+            break;
+        }
         Sleep(10);
+    }
     return count;
 }
 
@@ -262,6 +267,9 @@ protected:
         return Game2FileCount();
     }
 
+    // What an attempt returns when the launcher did not get as far as the kill.
+    static constexpr size_t NoKill = ~(size_t)0;
+
     // Runs `attempt` (start, act, kill; it returns the file count at the
     // kill) until the kill lands where `landed` says: up to three times, a
     // kill that came too late being no test of the point. Reports every
@@ -272,6 +280,8 @@ protected:
         std::string landings;
         for (int tries = 1; tries <= 3; tries++) {
             size_t count = attempt();
+            if (count == NoKill)
+                return;  // the attempt has failed the test itself
             landings += (landings.empty() ? "" : ", ") + std::to_string(count);
             printf("kill aimed at %s: landed at %zu files (attempt %d)\n", aim.c_str(), count, tries);
             if (landed(count))
@@ -326,7 +336,7 @@ TEST_F(Interrupted, UninstallKilledAtAnyPointLeavesNoPlayableGameWithFilesMissin
             HWND main = StartAndWaitForMain(run);
             if (main == NULL || ItemText(main, IDC_GAME2) != "Play Starwarden 2") {
                 ADD_FAILURE() << "game 2 is not offered to play";
-                return ~(size_t)0;
+                return NoKill;
             }
             PressButton(main, IDC_UNINSTALL2);
             if (point >= 0)
@@ -366,7 +376,7 @@ TEST_F(Interrupted, InstallKilledAtAnyPointLeavesNoClaim)
             ChildRun run;
             HWND main = StartAndWaitForMain(run);
             if (main == NULL)
-                return ~(size_t)0;
+                return NoKill;
             PressButton(main, IDC_GAME2);
             copied = KillWhen(run, [point](size_t count) { return count >= point; }, point);
             return copied;
