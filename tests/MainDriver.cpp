@@ -3,8 +3,8 @@
 #include <map>
 
 #include "Launcher.h"
-#include "RemoteUi.h"
 #include "TestEnv.h"
+#include "WindowText.h"
 
 namespace {
 

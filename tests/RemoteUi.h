@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "WindowText.h"
+
 // A top-level window of the process with exactly this caption, or null once
 // `timeoutMs` has passed. With `visibleOnly` false hidden windows count too.
 HWND WaitForTopWindow(DWORD processId, const std::string &caption, DWORD timeoutMs, bool visibleOnly = true);
@@ -15,13 +17,6 @@ HWND WaitForTopWindow(DWORD processId, const std::string &caption, DWORD timeout
 // failure messages.
 std::vector<std::string> TopWindowCaptions(DWORD processId);
 
-// Texts read with WM_GETTEXT, which also works across processes; a window
-// that does not answer within a few seconds reads as "".
-std::string WindowText(HWND hwnd);
-std::string ItemText(HWND dlg, int id);
-// The message of a message box: its static control 0xFFFF, or else the
-// longest static text in the window.
-std::string MessageBoxText(HWND box);
 bool IsItemEnabled(HWND dlg, int id);
 bool IsItemVisible(HWND dlg, int id);
 // Posts the button's BN_CLICKED, as a click does.

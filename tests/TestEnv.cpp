@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <string.h>
 
 #include <fstream>
@@ -62,10 +64,39 @@ void InsertDisc(char drive, int disc)
     ASSERT_TRUE(MoveFileA(shelf.c_str(), root.c_str())) << "insert " << shelf << " error " << GetLastError();
 }
 
+static bool SetKeyAccess(HKEY root, const char *path, const char *access)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(access, SDDL_REVISION_1, &descriptor, NULL)
+            && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return set;
+}
+
+void LockKeyAgainstWriting(HKEY root, const char *path)
+{
+    // Everyone may read it, change these rights back and delete it.
+    EXPECT_TRUE(SetKeyAccess(root, path, "D:P(A;;KRWDSD;;;WD)")) << "cannot lock " << path;
+}
+
+void UnlockKey(HKEY root, const char *path)
+{
+    SetKeyAccess(root, path, "D:(A;;KA;;;WD)");
+}
+
 void DeleteKeyTree(HKEY root, const char *path)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    LONG opened = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
+    if (opened == ERROR_ACCESS_DENIED) {  // left locked by a test that did not end
+        UnlockKey(root, path);
+        opened = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
+    }
+    if (opened != ERROR_SUCCESS)
         return;
     char name[256];
     for (;;) {

@@ -24,7 +24,12 @@ void InsertDisc(char drive, int disc);
 int DiscInDrive(char drive);
 
 // Registry
+// Deletes the key and everything below it, locked keys included.
 void DeleteKeyTree(HKEY root, const char *path);
+// Lets a key be read but no longer written, as an administrator's rights
+// can: whatever writes it then fails for real. UnlockKey undoes it.
+void LockKeyAgainstWriting(HKEY root, const char *path);
+void UnlockKey(HKEY root, const char *path);
 void DeleteLauncherKey();
 bool KeyExists(HKEY root, const char *path);
 struct RegistryValue {

@@ -189,10 +189,33 @@ const char Saga[] = "C:\\dsaga-tests\\saga\\";
 const char Game2[] = "C:\\dsaga-tests\\saga\\sw2\\";
 
 // The files of game 2 under the install directory: its directory and its
-// "gamedat\" directory.
+// "gamedat\" directory. False when a directory that is there could not be
+// listed: while a removal of it is pending, it cannot be opened.
+bool CountGame2Files(size_t *count)
+{
+    *count = 0;
+    for (const std::string &directory : {std::string(Game2), std::string(Game2) + "gamedat\\"}) {
+        bool listed = VisitListedFiles(directory, [count](const WIN32_FIND_DATAA &) {
+            ++*count;
+            return true;
+        });
+        if (!listed && PathExists(directory))
+            return false;
+    }
+    return true;
+}
+
 size_t Game2FileCount()
 {
-    return ListedFiles(Game2).size() + ListedFiles(std::string(Game2) + "gamedat\\").size();
+    size_t count;
+    for (DWORD waited = 0; !CountGame2Files(&count); waited += 10) {
+        if (waited >= Timeout) {
+            ADD_FAILURE() << "the files of game 2 could not be listed";
+            break;
+        }
+        Sleep(10);
+    }
+    return count;
 }
 
 // Every file the disc's game 2 has is in the install directory.
@@ -233,18 +256,51 @@ protected:
         PressButton(box, button);
     }
 
-    // Ends the launcher the moment `reached` holds (or when it ends by
-    // itself); returns the file count of game 2 seen at the kill.
-    size_t KillWhen(ChildRun &run, const std::function<bool(size_t)> &reached)
+    // Ends the launcher once `reached` holds for the file count of game 2
+    // (or when it ends by itself), and returns the count left by the kill.
+    // The launcher is held still while the files are counted, so the count
+    // seen is the count killed at, and runs on for a moment between counts.
+    size_t KillWhen(ChildRun &run, const std::function<bool(size_t)> &reached, size_t aim)
     {
-        size_t count = Game2FileCount();
         DWORD start = GetTickCount();
-        while (!reached(count) && WaitForSingleObject(run.pi.hProcess, 0) == WAIT_TIMEOUT
-               && GetTickCount() - start < Timeout)
-            count = Game2FileCount();
+        size_t count = 0;
+        for (;;) {
+            SuspendThread(run.pi.hThread);
+            bool counted = CountGame2Files(&count);
+            if ((counted && reached(count)) || WaitForSingleObject(run.pi.hProcess, 0) != WAIT_TIMEOUT
+                || GetTickCount() - start >= Timeout)
+                break;
+            ResumeThread(run.pi.hThread);
+            // Near the aim the launcher runs for no more than a file's work.
+            size_t distance = count > aim ? count - aim : aim - count;
+            Sleep(counted && distance <= 10 ? 0 : 1);
+        }
         TerminateProcess(run.pi.hProcess, 1);
         TerminateAndClose(run);
         return Game2FileCount();
+    }
+
+    // What an attempt returns when the launcher did not get as far as the kill.
+    static constexpr size_t NoKill = ~(size_t)0;
+
+    // Runs `attempt` (start, act, kill; it returns the file count at the
+    // kill) until the kill lands where `landed` says: up to three times, a
+    // kill that came too late being no test of the point. Reports every
+    // landing; fails with them when none landed.
+    void KillAt(const std::string &aim, const std::function<size_t()> &attempt,
+                const std::function<bool(size_t)> &landed)
+    {
+        std::string landings;
+        for (int tries = 1; tries <= 3; tries++) {
+            size_t count = attempt();
+            if (count == NoKill)
+                return;  // the attempt has failed the test itself
+            landings += (landings.empty() ? "" : ", ") + std::to_string(count);
+            printf("kill aimed at %s: landed at %zu files (attempt %d)\n", aim.c_str(), count, tries);
+            if (landed(count))
+                return;
+        }
+        ADD_FAILURE() << "the kill aimed at " << aim << " never landed there: at " << landings << " files";
     }
 
     // The invariant, in the record and the uninstall list as the killed
@@ -274,28 +330,40 @@ protected:
 TEST_F(Interrupted, UninstallKilledAtAnyPointLeavesNoPlayableGameWithFilesMissing)
 {
     const size_t total = ListedFiles("D:\\sw2\\").size() + ListedFiles("D:\\sw2\\gamedat\\").size();
-    // -1: killed at the question; then after the first file, a third, two
-    // thirds and all but one file are gone.
+    // -1: killed at the question, with every file there; then once at most
+    // this many files are left, some gone and some not: after the first file,
+    // at a third and two thirds, and with exactly one file left.
     const long killPoints[] = {-1, (long)total - 1, (long)total * 2 / 3, (long)total / 3, 1};
     for (long point : killPoints) {
-        ResetTestState();
-        CreateDirectoryA(Saga, NULL);
-        CopyDiscDirectory("D:\\sw2\\", Game2);
-        CopyDiscDirectory("D:\\sw2\\gamedat\\", std::string(Game2) + "gamedat\\");
-        WriteRecord(Saga, "D", 0, 1, 0, 0);
-
-        ChildRun run;
-        HWND main = StartAndWaitForMain(run);
-        ASSERT_TRUE(main != NULL);
-        ASSERT_EQ("Play Starwarden 2", ItemText(main, IDC_GAME2));
-        PressButton(main, IDC_UNINSTALL2);
-        if (point >= 0)
-            Answer(run, "Proceed?", IDYES);
-        else
-            ASSERT_TRUE(WaitForTopWindow(run.pi.dwProcessId, "Proceed?", Timeout, true) != NULL);
-        size_t left = KillWhen(run, [point](size_t count) { return point < 0 || (long)count <= point; });
+        const std::string aim = point < 0 ? "the question" : "at most " + std::to_string(point) + " of " +
+                                                                 std::to_string(total) + " files left";
+        SCOPED_TRACE(aim);
+        size_t left = 0;
+        KillAt(aim, [&]() -> size_t {
+            ResetTestState();
+            CreateDirectoryA(Saga, NULL);
+            CopyDiscDirectory("D:\\sw2\\", Game2);
+            CopyDiscDirectory("D:\\sw2\\gamedat\\", std::string(Game2) + "gamedat\\");
+            WriteRecord(Saga, "D", 0, 1, 0, 0);
+            ChildRun run;
+            HWND main = StartAndWaitForMain(run);
+            if (main == NULL || ItemText(main, IDC_GAME2) != "Play Starwarden 2") {
+                ADD_FAILURE() << "game 2 is not offered to play";
+                return NoKill;
+            }
+            PressButton(main, IDC_UNINSTALL2);
+            if (point >= 0)
+                Answer(run, "Proceed?", IDYES);
+            else
+                EXPECT_TRUE(WaitForTopWindow(run.pi.dwProcessId, "Proceed?", Timeout, true) != NULL);
+            left = KillWhen(run, [point](size_t count) { return point < 0 || (long)count <= point; },
+                            point < 0 ? total : (size_t)point);
+            return left;
+        }, [&](size_t count) {
+            return point < 0 ? count == total : count > 0 && (long)count <= point;
+        });
         ExpectNoClaimUnlessWhole("killed with " + std::to_string(left) + " of " + std::to_string(total) +
-                                 " files left, aiming at " + std::to_string(point));
+                                 " files left");
         if (point < 0) {
             EXPECT_TRUE(Game2IsWhole());
         }
@@ -305,22 +373,29 @@ TEST_F(Interrupted, UninstallKilledAtAnyPointLeavesNoPlayableGameWithFilesMissin
 TEST_F(Interrupted, InstallKilledAtAnyPointLeavesNoClaim)
 {
     const size_t total = ListedFiles("D:\\sw2\\").size() + ListedFiles("D:\\sw2\\gamedat\\").size();
+    // Once at least this many files are copied, and not all of them.
     const size_t killPoints[] = {1, total / 3, total * 2 / 3, total - 10};
     for (size_t point : killPoints) {
-        ResetTestState();
-        // Game 1 is installed, so the install directory is fixed and not asked for.
-        CreateDirectoryA(Saga, NULL);
-        CreateDirectoryA((std::string(Saga) + "sw1").c_str(), NULL);
-        WriteFileBytes(std::string(Saga) + "sw1\\sw1.exe", "MZ");
-        WriteRecord(Saga, "D", 1, 0, 0, 0);
-
-        ChildRun run;
-        HWND main = StartAndWaitForMain(run);
-        ASSERT_TRUE(main != NULL);
-        PressButton(main, IDC_GAME2);
-        size_t copied = KillWhen(run, [point](size_t count) { return count >= point; });
+        const std::string aim = "at least " + std::to_string(point) + " of " + std::to_string(total) + " files copied";
+        SCOPED_TRACE(aim);
+        size_t copied = 0;
+        KillAt(aim, [&]() -> size_t {
+            ResetTestState();
+            // Game 1 is installed, so the install directory is fixed and not asked for.
+            CreateDirectoryA(Saga, NULL);
+            CreateDirectoryA((std::string(Saga) + "sw1").c_str(), NULL);
+            WriteFileBytes(std::string(Saga) + "sw1\\sw1.exe", "MZ");
+            WriteRecord(Saga, "D", 1, 0, 0, 0);
+            ChildRun run;
+            HWND main = StartAndWaitForMain(run);
+            if (main == NULL)
+                return NoKill;
+            PressButton(main, IDC_GAME2);
+            copied = KillWhen(run, [point](size_t count) { return count >= point; }, point);
+            return copied;
+        }, [&](size_t count) { return count >= point && count < total; });
         ExpectNoClaimUnlessWhole("killed with " + std::to_string(copied) + " of " + std::to_string(total) +
-                                 " files copied, aiming at " + std::to_string(point));
+                                 " files copied");
     }
 }
 

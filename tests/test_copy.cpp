@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 

@@ -19,6 +19,15 @@ class DiscNames(unittest.TestCase):
         self.assertEqual([], make_discs.overlong_names(paths))
         self.assertEqual(12, max(len(path.split("/")[-1]) for path in paths))
 
+    def test_each_gamedat_directory_holds_a_name_of_the_whole_8_3_length(self):
+        # The deepest path an install builds ends in a gamedat\ file, so only
+        # such a name puts the launcher's bound on the install directory to
+        # the test.
+        paths = make_discs.disc_paths(make_discs.plan_disc_data())
+        for game in ("sw1", "sw2"):
+            names = [path.split("/")[-1] for path in paths if path.startswith(game + "/gamedat/")]
+            self.assertEqual(make_discs.LONGEST_NAME, max(len(name) for name in names), game)
+
     def test_a_file_or_directory_name_of_13_characters_is_found(self):
         paths = ["sw1/abcdefgh.ijk", "sw1/abcdefghi.jkl", "longdirectory/a.dat"]
         self.assertEqual(["sw1/abcdefghi.jkl", "longdirectory/a.dat"], make_discs.overlong_names(paths))

@@ -2,9 +2,9 @@
 // main dialog with its dispatch and its ways of ending.
 #include <gtest/gtest.h>
 
-#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 
@@ -56,24 +56,33 @@ std::string Today()
     return date;
 }
 
-// How many files lie under a directory, and what they hold.
-void SumFiles(const std::string &directory, ULONGLONG *files, ULONGLONG *held)
+// The entry's date is the day it was written, which is the day taken before
+// the write or the day after it: the check holds across midnight.
+void ExpectDateOfTheWrite(const char *game, const std::string &dayBefore)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
-    ASSERT_NE(INVALID_HANDLE_VALUE, listing) << directory;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
+    const std::string dayAfter = Today();
+    RegistryValue value = EntryValue(game, "InstallDate");
+    EXPECT_EQ((DWORD)REG_SZ, value.type);
+    std::string date = TextOf(value);
+    EXPECT_TRUE(date == dayBefore + '\0' || date == dayAfter + '\0')
+        << date << " is neither " << dayBefore << " nor " << dayAfter;
+}
+
+// What the files under a directory hold, and what they take on a disk of
+// this allocation unit: each file's length rounded up to whole units.
+void SumFiles(const std::string &directory, ULONGLONG unit, ULONGLONG *held, ULONGLONG *taken)
+{
+    bool listed = VisitEntries(directory + "*", [&](const WIN32_FIND_DATAA &entry) {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            SumFiles(directory + name + "\\", files, held);
-            continue;
+            SumFiles(directory + entry.cFileName + "\\", unit, held, taken);
+            return true;
         }
-        ++*files;
-        *held += ((ULONGLONG)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+        ULONGLONG length = ((ULONGLONG)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
+        *held += length;
+        *taken += length % unit == 0 ? length : length - length % unit + unit;
+        return true;
+    });
+    EXPECT_TRUE(listed) << directory;
 }
 
 // The allocation unit of drive C:, where the tests install.
@@ -192,21 +201,22 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     LauncherState.InstalledFrom[0] = 'E';
     ASSERT_TRUE(GetFileAttributesA("E:\\install\\uninstal.exe") & FILE_ATTRIBUTE_READONLY);
     PutGame(2);
+    const std::string dayBefore = Today();
     ScriptedUi ui;
     // A copy already there is kept only when it is the disc's file: an older
     // uninstaller of the same length is replaced.
     WriteFileBytes("C:\\uninstal.exe", std::string(ReadFileBytes("E:\\install\\uninstal.exe").size(), 'x'));
-    RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
+    RegisterUninstallEntry(GameTable[1]);
     EXPECT_EQ(ReadFileBytes("E:\\install\\uninstal.exe"), ReadFileBytes("C:\\uninstal.exe"));
     DeleteFileA("C:\\uninstal.exe");
-    RegisterUninstallEntry("sw2", "Starwarden 2", "sw2\\");
+    RegisterUninstallEntry(GameTable[1]);
     ui.Verify();
 
     // What the system's list of programs shows beside the name.
     ExpectEntryText("sw2", "Publisher", "Tessarine Systems");
     ExpectEntryText("sw2", "DisplayIcon", "C:\\dsaga-tests\\saga\\sw2\\sw2.exe");
     ExpectEntryText("sw2", "InstallLocation", "C:\\dsaga-tests\\saga\\sw2\\");
-    ExpectEntryText("sw2", "InstallDate", Today());
+    ExpectDateOfTheWrite("sw2", dayBefore);
     EXPECT_NE(0u, ExpectEntryNumber("sw2", "EstimatedSize"));  // its figure: EstimatedSizeIs...
     EXPECT_EQ(1u, ExpectEntryNumber("sw2", "NoModify"));
     EXPECT_EQ(1u, ExpectEntryNumber("sw2", "NoRepair"));
@@ -235,27 +245,56 @@ TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDri
     EXPECT_EQ(0u, attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// The copy at the drive's root is what the system's list of programs runs,
+// with the rights of whoever removes a game: one that only looks like the
+// disc's file, by its size and time, is replaced.
+TEST_F(UninstallEntry, UninstallerOfTheSameSizeAndTimeButOtherBytesIsReplaced)
+{
+    const std::string disc = ReadFileBytes("D:\\install\\uninstal.exe");
+    ASSERT_GT(disc.size(), 1u);
+    std::string other = disc;
+    other[other.size() / 2] ^= 0x5A;
+    WriteFileBytes("C:\\uninstal.exe", other);
+    WIN32_FILE_ATTRIBUTE_DATA source;
+    ASSERT_TRUE(GetFileAttributesExA("D:\\install\\uninstal.exe", GetFileExInfoStandard, &source));
+    HANDLE copy = CreateFileA("C:\\uninstal.exe", FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, copy);
+    EXPECT_TRUE(SetFileTime(copy, NULL, NULL, &source.ftLastWriteTime));
+    CloseHandle(copy);
+    WIN32_FILE_ATTRIBUTE_DATA target;
+    ASSERT_TRUE(GetFileAttributesExA("C:\\uninstal.exe", GetFileExInfoStandard, &target));
+    ASSERT_EQ(0, CompareFileTime(&source.ftLastWriteTime, &target.ftLastWriteTime));
+    ASSERT_EQ(source.nFileSizeLow, target.nFileSizeLow);
+
+    PutGame(1);
+    ScriptedUi ui;
+    RegisterUninstallEntry(GameTable[0]);
+    ui.Verify();
+    EXPECT_TRUE(disc == ReadFileBytes("C:\\uninstal.exe")) << "the look-alike was kept";
+}
+
 // Measured after a real installation from the disc, and again when the
-// game directory has grown.
+// game directory has grown: every file's length rounded up to the volume's
+// allocation unit, in KB rounded up.
 TEST_F(UninstallEntry, EstimatedSizeIsWhatTheGameTakesOnTheDisk)
 {
     ScriptedUi ui;
     ASSERT_EQ(1, InstallGame1());
     MarkGamePlayable(1);
-    ULONGLONG files = 0, held = 0, unit = AllocationUnitOfC();
-    SumFiles(std::string(Saga) + "sw1\\", &files, &held);
+    const ULONGLONG unit = AllocationUnitOfC();
+    ASSERT_GT(unit, 1u);
+    ULONGLONG held = 0, taken = 0;
+    SumFiles(std::string(Saga) + "sw1\\", unit, &held, &taken);
     ASSERT_GT(held, 1000000u);  // the game's data, gamedat\ included
-    ASSERT_GT(unit, 0u);
-    // Every file takes what it holds, and less than one more allocation unit.
-    DWORD installed = ExpectEntryNumber("sw1", "EstimatedSize");
-    EXPECT_GE((ULONGLONG)installed * 1024, held);
-    EXPECT_LT((ULONGLONG)installed * 1024, held + files * unit + 1024);
+    ASSERT_GT(taken - held, 4 * unit);  // the rounding is a figure the entry must show
+    EXPECT_EQ((taken + 1023) / 1024, ExpectEntryNumber("sw1", "EstimatedSize"));
 
-    WriteFileBytes(std::string(Saga) + "sw1\\gamedat\\save1.sav", std::string(100000, 's'));
+    WriteFileBytes(std::string(Saga) + "sw1\\gamedat\\save1.sav", std::string(100001, 's'));
     MarkGamePlayable(1);
     ui.Verify();
-    DWORD grown = ExpectEntryNumber("sw1", "EstimatedSize");
-    EXPECT_NEAR(100000 / 1024.0, (double)grown - installed, unit / 1024.0 + 1);
+    held = taken = 0;
+    SumFiles(std::string(Saga) + "sw1\\", unit, &held, &taken);
+    EXPECT_EQ((taken + 1023) / 1024, ExpectEntryNumber("sw1", "EstimatedSize"));
 }
 
 // A later start writes the entry again; the day of the install stays. A
@@ -265,8 +304,9 @@ TEST_F(UninstallEntry, InstallDateIsKeptAcrossALaterStartAndRenewedByANewInstall
     PutGame(3);
     WriteRecord(Saga, "D", 0, 0, 1, 0);
     ScriptedUi ui;
+    std::string dayBefore = Today();
     MarkGamePlayable(3);
-    ExpectEntryText("sw3", "InstallDate", Today());
+    ExpectDateOfTheWrite("sw3", dayBefore);
     WriteText(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str(), "InstallDate", "19981106");
     WriteText(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str(), "Publisher", "someone else");
 
@@ -282,8 +322,9 @@ TEST_F(UninstallEntry, InstallDateIsKeptAcrossALaterStartAndRenewedByANewInstall
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str()));  // deleted whole
     ui.Verify();
     FirstRun = 0;  // no program folder (and no Explorer to wait for) this time
+    dayBefore = Today();
     MarkGamePlayable(3);
-    ExpectEntryText("sw3", "InstallDate", Today());
+    ExpectDateOfTheWrite("sw3", dayBefore);
 }
 
 TEST_F(UninstallEntry, SystemListOfProgramsShowsEachInstalledGame)
@@ -309,7 +350,7 @@ TEST_F(UninstallEntry, WithoutTheCdTheEntryIsWrittenAndNothingIsCopiedOrSaid)
 {
     InsertDisc('D', 0);
     ScriptedUi ui;
-    RegisterUninstallEntry("sw1", "Starwarden 1", "sw1\\");
+    RegisterUninstallEntry(GameTable[0]);
     ui.Verify();
     EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str(), "UninstallString").present);
     EXPECT_FALSE(PathExists("C:\\uninstal.exe"));
@@ -322,7 +363,7 @@ TEST_F(UninstallEntry, CommandTooLongForItsBufferIsReportedAndNotWritten)
     ScriptedUi ui;
     ui.ExpectBox("ERROR", "This path is too long for the launcher:\nC:\\" + std::string(197, 'd') +
                               "...\n\nPlease choose a shorter install directory.", IDOK);
-    RegisterUninstallEntry("sw3", "Starwarden 3", "sw3\\");
+    RegisterUninstallEntry(GameTable[2]);
     ui.Verify();
     EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw3").c_str(), "UninstallString").present);
     EXPECT_FALSE(PathExists("C:\\uninstal.exe"));

@@ -160,6 +160,32 @@ TEST_F(Uninstall, TheOnlyGameTakesTheInstallDirectoryAndEveryTraceWithIt)
     }
 }
 
+// The record must never claim a game whose files have gone: when it cannot
+// be saved without the game, the game stays whole.
+TEST_F(Uninstall, RecordThatCannotBeSavedKeepsTheGameWhole)
+{
+    Install(true, true, false);
+    LockKeyAgainstWriting(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+    ScriptedUi ui;
+    ui.ExpectBox("Proceed?", Question(2), IDYES);
+    ui.ExpectBox("REGISTRY", "!create registry", IDOK).WithStyle(MB_OK);
+    UninstallGame2();
+    ui.Verify();
+    UnlockKey(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+    for (const char *file : {"sw2.exe", "data.dat", "gamedat\\save1.sav"})
+        EXPECT_TRUE(PathExists(GameDirectory(2) + file)) << file;
+    EXPECT_EQ(std::vector<unsigned char>({1, 0, 0, 0}), FlagBytes(2));
+
+    // The next start finds it whole and offers it again.
+    DestroyPanelForTest();
+    ResetLauncherGlobals();
+    CreatePanelForTest();
+    ASSERT_EQ(1, LoadLauncherState());
+    ASSERT_EQ(1, DetectInstalledGames());
+    EXPECT_EQ("Play Starwarden 2", ItemText(MainDialog, IDC_GAME2));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(2).c_str()));
+}
+
 TEST_F(Uninstall, NoAtTheQuestionChangesNothing)
 {
     Install(true, false, true);

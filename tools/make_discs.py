@@ -23,7 +23,7 @@ import stat
 import struct
 import sys
 
-DATA_VERSION = 2
+DATA_VERSION = 3
 STAMP_NAME = ".make_discs.stamp"
 DISC_COUNT = 5
 
@@ -191,12 +191,14 @@ def plan_disc_data():
     disc1 = []
     disc1 += plan_folder(11, "sw1", 230, 9_600_000, 2, SW1_PATTERNS, 5,
                          fixed=[(".cdinfo", 64), (".volume", 512), ("install.dat", 900)])
+    # A gamedat\ file is the deepest an install puts: its names use the
+    # whole 8.3 length, as the launcher's longest install directory allows.
     disc1 += plan_folder(12, "sw1/gamedat", 20, 400_000, 0, GAMEDAT_PATTERNS, 7,
-                         fixed=[("hiscore.dat", 1024)])
+                         fixed=[("hiscore.dat", 1024), ("campaign.sav", 2048)])
     disc1 += plan_folder(21, "sw2", 380, 21_200_000, 3, SW2_PATTERNS, 10,
                          fixed=[(".cdinfo", 64), ("install.dat", 1100)])
     disc1 += plan_folder(22, "sw2/gamedat", 20, 500_000, 0, GAMEDAT_PATTERNS, 7,
-                         fixed=[("hiscore.dat", 1024)])
+                         fixed=[("hiscore.dat", 1024), ("campaign.sav", 2048)])
     disc1 += plan_folder(31, "sw3Inst", 59, 1_000_000, 0, SW3_PATTERNS, 8,
                          fixed=[("globals.iff", 48_000)])
     # Starwarden 3's large data files, copied only for the faster install levels.

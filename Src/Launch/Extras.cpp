@@ -83,13 +83,11 @@ static ChildOutcome RunChild(const char *workingDirectory, const char *programPa
     return haveCode ? CHILD_ENDED : CHILD_CODE_UNKNOWN;
 }
 
-int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
+// Only the DirectX installation looks at how a child ended (RunChild).
+void RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
 {
     DWORD exitCode;
-    if (RunChild(workingDirectory, programPath, commandLine, owner, &exitCode) != CHILD_ENDED
-        || exitCode == STILL_ACTIVE)
-        return NO_EXIT_CODE;
-    return (int)exitCode;
+    RunChild(workingDirectory, programPath, commandLine, owner, &exitCode);
 }
 
 // ---------------------------------------------------------------------------
@@ -350,11 +348,6 @@ DirectXResult InstallDirectX(int quiet)
     }
 }
 
-int DirectXNeedsRestart(DirectXResult result)
-{
-    return result == DIRECTX_RESTART;
-}
-
 static void OpenTextFile(const char *textTemplate, const char *caption, HWND owner)
 {
     char textFile[PATH_BUFFER], directory[PATH_BUFFER], editor[PATH_BUFFER], command[PATH_BUFFER];
@@ -391,6 +384,11 @@ static char CpuText[PATH_BUFFER];
 static char RamText[PATH_BUFFER];
 static char FootprintText[PATH_BUFFER];
 static char DriveText[PATH_BUFFER];
+
+void ForgetSystemResourceTexts(void)
+{
+    CpuText[0] = RamText[0] = FootprintText[0] = DriveText[0] = '\0';
+}
 
 static const double BytesPerMegabyte = 1048576.0;
 

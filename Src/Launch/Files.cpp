@@ -1,5 +1,6 @@
-// Files, drives and system directories: the existence test, a drive's
-// space and root, the current and the Windows directory, and paths on the CD.
+// Files, drives and system directories: the existence test, the read-only
+// attribute, a drive's space and root, the current and the Windows
+// directory, and paths on the CD.
 #include "Launcher.h"
 
 int FileExists(const char *path)
@@ -13,6 +14,17 @@ int FileExists(const char *path)
         return 0;
     CloseHandle(file);
     return 1;
+}
+
+int ClearReadOnly(const char *path, DWORD listed)
+{
+    DWORD attributes = listed != ATTRIBUTES_UNKNOWN ? listed : GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return 1;  // changing attributes is costly: a writable file is left alone
+    attributes &= ~(DWORD)FILE_ATTRIBUTE_READONLY;
+    return SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
 }
 
 int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total)

@@ -1,5 +1,9 @@
-// The process-wide values: the persisted record and the run-time values,
-// defined here and nowhere else, each with its start-of-process value.
+// The process-wide values that several files share: the persisted record,
+// the run-time values and the routines tests replace, each defined here with
+// its start-of-process value. A value one file alone keeps is static in that
+// file: the command guard and the guard semaphore (Shell.cpp), the chooser's
+// state (Install.cpp), the system resources texts (Extras.cpp) and the
+// fitted fonts (TextFitting.cpp). The reset puts every one of them back.
 #include "Launcher.h"
 
 #define DEFAULT_INSTALL_DIRECTORY "C:\\Program Files\\Draxmoor Saga\\"
@@ -39,5 +43,8 @@ void ResetLauncherGlobals(void)
     RestartWindows = NULL;
     RealizeArtPalette = RealizePalette;
     QueryWindowsDirectory = GetWindowsDirectoryA;
+    ResetShellGuards();
+    ResetChooserState();
+    ForgetSystemResourceTexts();
     ReleaseFittedFonts();
 }

@@ -13,8 +13,9 @@
 static const int StatusControls[] = {IDC_STATUS_FRAME, IDC_STATUS_TEXT1, IDC_STATUS_TEXT2, IDC_INSTALL_BAR};
 
 // The area's controls are the only children that change when it is shown or
-// hidden; the rest of the dialog is not painted again.
-static void RepaintWholeDialog(void)
+// hidden, and they paint themselves: only the dialog's own surface is
+// painted again, not its other children.
+static void RepaintDialogWithoutChildren(void)
 {
     RedrawWindow(MainDialog, NULL, NULL, RDW_INVALIDATE | RDW_NOCHILDREN);
     UpdateWindow(MainDialog);
@@ -138,7 +139,7 @@ void ShowStatusArea(void)
     ResetProgress();
     for (int id : StatusControls)
         ShowDialogItem(MainDialog, id);
-    RepaintWholeDialog();
+    RepaintDialogWithoutChildren();
 }
 
 void HideStatusArea(void)
@@ -148,7 +149,7 @@ void HideStatusArea(void)
     SetStatusLine1("");
     SetStatusLine2("");
     ResetProgress();
-    RepaintWholeDialog();
+    RepaintDialogWithoutChildren();
 }
 
 // ---------------------------------------------------------------------------
@@ -234,32 +235,16 @@ static DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, 
     return PROGRESS_CONTINUE;
 }
 
-// Changing attributes is costly; a writable copy needs no change.
-int ClearReadOnly(const char *path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return 0;
-    return (attributes & FILE_ATTRIBUTE_READONLY) == 0
-        || SetFileAttributesA(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
-}
-
-// Clears read-only from a file whose attributes a listing has just given,
-// without asking the disk for them again.
-static int ClearListedReadOnly(const char *path, DWORD listed)
-{
-    if ((listed & FILE_ATTRIBUTE_READONLY) == 0)
-        return 1;
-    DWORD attributes = listed & ~(DWORD)FILE_ATTRIBUTE_READONLY;
-    return SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
-}
-
 // A copy takes its source's attributes, so the listing already says which
 // copies are read-only; a failed copy is looked at on the disk.
 static int LeaveCopyWritable(const char *path, const WIN32_FIND_DATAA &entry, int copied)
 {
-    return copied ? ClearListedReadOnly(path, entry.dwFileAttributes) : ClearReadOnly(path);
+    return ClearReadOnly(path, copied ? entry.dwFileAttributes : ATTRIBUTES_UNKNOWN);
 }
+
+// Whether a pass tells the user that its files could not be counted: a
+// removal goes on to remove the directories all the same.
+enum CountFailure { REPORT_COUNT_FAILURE, COUNT_FAILURE_SILENT };
 
 // One pass over a directory's files with the status area showing: the
 // files are counted for the bar's range, then each listed file is handed to
@@ -268,7 +253,7 @@ struct FilePass {
     const char *Directory;    // the listed one, ending in a backslash
     const char *Destination;  // copies only
     const char *Caption;      // of the listing's error boxes
-    const char *CountMark;    // ends the count's error; null: not reported
+    CountFailure Count;
     const char *ListMark;     // ends the listing's error
     // One file; 0 ends the pass as failed.
     int (*Step)(const FilePass &pass, const WIN32_FIND_DATAA &entry, LoopPace *pace);
@@ -303,8 +288,8 @@ static int RunFilePass(const FilePass &pass, const char *statusText)
     SetStatusLine1(statusText);
     unsigned count;
     int error = CountFiles(pass.Directory, &count);
-    if (error != 0 && pass.CountMark != NULL)
-        ReportListingError(pass.Caption, error, pass.CountMark);
+    if (error != 0 && pass.Count == REPORT_COUNT_FAILURE)
+        ReportListingError(pass.Caption, error, " (count)");
     SetProgressRange(0, (int)count);
     int passed = error == 0 && StepThroughFiles(pass, count);
     HideStatusArea();
@@ -345,7 +330,7 @@ static int CopyOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, Loop
 
 int CopyFiles(const char *source, const char *destination, const char *statusText)
 {
-    const FilePass copy = {source, destination, "CopyFiles", " (count)", "", CopyOneFile};
+    const FilePass copy = {source, destination, "CopyFiles", REPORT_COUNT_FAILURE, "", CopyOneFile};
     return RunFilePass(copy, statusText);
 }
 
@@ -389,7 +374,7 @@ static int DeleteOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, Lo
     char path[PATH_BUFFER];
     if (FormatText(path, sizeof path, "%s%s", pass.Directory, entry.cFileName)) {
         // Our copies are writable: a read-only file is the user's doing.
-        ClearListedReadOnly(path, entry.dwFileAttributes);
+        ClearReadOnly(path, entry.dwFileAttributes);
         DeleteFileA(path);
     }
     PaceAfterFile(pace);
@@ -399,7 +384,7 @@ static int DeleteOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, Lo
 // A failed count is not reported: the removals below are still tried.
 void DeleteFiles(char *directory, const char *statusText)
 {
-    const FilePass removal = {directory, NULL, "DeleteFiles", NULL, " (del)", DeleteOneFile};
+    const FilePass removal = {directory, NULL, "DeleteFiles", COUNT_FAILURE_SILENT, " (del)", DeleteOneFile};
     RunFilePass(removal, statusText);
     RemoveDirectoryAndEmptyParent(directory);
 }
@@ -501,7 +486,7 @@ static void CopyAdditionalFile(const char *cdRoot, const char *gameDirectory, co
     if (FormatText(source, sizeof source, "%s%s", cdRoot, name)
         && FormatText(destination, sizeof destination, "%s%s", gameDirectory, name)
         && CopyFileExA(source, destination, CopyProgress, pace, NULL, 0))
-        ClearReadOnly(destination);
+        ClearReadOnly(destination, ATTRIBUTES_UNKNOWN);
     StepProgress();
     RepaintMainDialog();
 }
@@ -632,6 +617,13 @@ HWND ChooserWindow;                  // owner of the chooser's boxes
 static char ChooserPath[PATH_BUFFER];  // the accepted path, handed back
 static char ShownPath[PATH_BUFFER];    // the path in the edit box and the list
 static int ChooserCancelled;
+
+void ResetChooserState(void)
+{
+    ChooserWindow = NULL;
+    ChooserPath[0] = ShownPath[0] = '\0';
+    ChooserCancelled = 0;
+}
 
 // The one message-box routine of the chooser, owned by its dialog.
 static int ReportChooserError(const char *text, const char *caption, UINT style)

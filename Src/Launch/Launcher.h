@@ -53,8 +53,12 @@ extern UINT (WINAPI *RealizeArtPalette)(HDC dc);
 // (GetWindowsDirectoryA); tests replace it to place it at a drive root.
 extern UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size);
 
-// Puts every process-wide value back to its start-of-process state.
+// Puts every process-wide value back to its start-of-process state: those
+// of Globals.cpp, and through each file's own reset those it keeps.
 void ResetLauncherGlobals(void);
+void ResetShellGuards(void);           // Shell.cpp
+void ResetChooserState(void);          // Install.cpp
+void ForgetSystemResourceTexts(void);  // Extras.cpp
 
 // ---------------------------------------------------------------------------
 // Bounded text (Text.cpp). Each returns 1 when the whole result fitted and 0
@@ -81,6 +85,11 @@ void ReportTooLong(const char *start);
 
 // Existence test: the file can be opened (not read); directories are absent.
 int FileExists(const char *path);
+// Leaves a file writable, its other attributes as they are. `listed` is
+// what a directory listing has just said of it, or ATTRIBUTES_UNKNOWN to
+// ask the disk. 0 when it is not there or stays read-only.
+const DWORD ATTRIBUTES_UNKNOWN = INVALID_FILE_ATTRIBUTES;
+int ClearReadOnly(const char *path, DWORD listed);
 // A drive's space in 64 bits (the 32-bit figures cap at 4 GB or wrap): what
 // the user may still use, and the whole; 0 when the drive cannot say, with
 // the system's error left for GetLastError.
@@ -143,6 +152,7 @@ extern const GameInfo GameTable[3];
 int BuildGamePath(char *path, const GameInfo &game, const char *file);
 
 void MarkGamePlayable(int game);
+// 0 when the record could not be saved and so still claims the game.
 int MarkGameNotPlayable(int game);
 
 // Palette artwork panels
@@ -174,7 +184,8 @@ LRESULT CALLBACK ArtPanelProc(HWND control, UINT message, WPARAM wParam, LPARAM 
 // ---------------------------------------------------------------------------
 // Persistent state (State.cpp)
 
-void SaveLauncherState(void);
+// 0 after reporting a record that could not be written whole.
+int SaveLauncherState(void);
 int LoadLauncherState(void);
 
 int DetectInstalledGames(void);
@@ -185,7 +196,7 @@ void UninstallGame2(void);
 void UninstallGame3(void);
 void RemoveTemporaryFiles(void);
 
-void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory);
+void RegisterUninstallEntry(const GameInfo &game);
 int GetStartupFolder(char *buffer);
 
 // The tests call these directly.
@@ -200,8 +211,6 @@ void ShowStatusArea(void);
 void HideStatusArea(void);
 void DeleteFiles(char *directory, const char *statusText);
 int MakeDirectoryChain(char *path);
-// Leaves a copied file writable; 0 when it is not there or stays read-only.
-int ClearReadOnly(const char *path);
 
 int InstallGame1(void);
 int InstallGame2(void);
@@ -239,9 +248,7 @@ extern HWND ChooserWindow;
 enum { DISC_ANY = 6, DISC_2_TO_5 = 7 };
 
 int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner);
-// RunAndWait's result when the child did not start or left no exit code.
-enum { NO_EXIT_CODE = -1 };
-int RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner);
+void RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner);
 // Starts a child as every child of the launcher is started; the system may
 // write into `command`. 0 with GetLastError set when it could not start.
 int StartChild(const char *workingDirectory, const char *programPath, char *command, PROCESS_INFORMATION *child);
@@ -258,7 +265,6 @@ void ReplayIntro(HWND owner);
 // anything else), or the initialiser could not be started.
 enum DirectXResult { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
 DirectXResult InstallDirectX(int quiet);
-int DirectXNeedsRestart(DirectXResult result);
 void OpenHelpFile(void);
 void ShowSystemResources(void);
 

@@ -108,7 +108,7 @@ static StartupResult RunFirstRunSteps(void)
 {
     if (!RequireCD())
         return STARTUP_END;
-    if (DirectXNeedsRestart(InstallDirectX(1)))
+    if (InstallDirectX(1) == DIRECTX_RESTART)
         return STARTUP_RESTART_WINDOWS;
     ReplayIntro(MainDialog);
     FirstRun = 1;
@@ -290,7 +290,7 @@ static BOOL OnInitMain(HWND dialog)
 
 static void OnInstallDirectX(HWND dialog)
 {
-    if (DirectXNeedsRestart(InstallDirectX(0)))
+    if (InstallDirectX(0) == DIRECTX_RESTART)
         EndMainDialogAndRestart(dialog);
 }
 
@@ -324,6 +324,14 @@ static BOOL RunMainCommand(HWND dialog, int id)
 // a second command (a queued double press, a posted message) could start
 // inside the first; it is dropped instead.
 static int CommandRunning;
+
+void ResetShellGuards(void)
+{
+    CommandRunning = 0;
+    if (LauncherSemaphore != NULL)
+        CloseHandle(LauncherSemaphore);
+    LauncherSemaphore = NULL;
+}
 
 static BOOL OnMainCommand(HWND dialog, int id)
 {
@@ -465,10 +473,11 @@ void MarkGamePlayable(int game)
     if (ShowGamePlayable(row))
         SaveLauncherState();
     // The uninstall entry is written even when the panel could not be updated.
-    RegisterUninstallEntry(row.KeyName, row.DisplayName, row.Directory);
+    RegisterUninstallEntry(row);
 }
 
-// Relabels and disables; 0 after a report, which skips the save and the new detection.
+// Relabels and disables, and hides and unchecks the check box once no game
+// is left; 0 after a report.
 static int ShowGameNotPlayable(const GameInfo &game)
 {
     if (!SetGameButtons(game, 0))
@@ -477,11 +486,13 @@ static int ShowGameNotPlayable(const GameInfo &game)
         return 1;  // the check box stays as the user left it
     if (!ShowInvulnerableBox(0))
         return 0;
-    LauncherState.Cheater = 0;
     CheckDlgButton(MainDialog, IDC_INVULNERABLE, BST_UNCHECKED);
     return 1;
 }
 
+// The claim is withdrawn where it is kept before it is withdrawn on screen,
+// so that no failure of the panel leaves a saved record claiming a game
+// whose files are about to go.
 int MarkGameNotPlayable(int game)
 {
     const GameInfo &row = GameTable[game - 1];
@@ -489,11 +500,16 @@ int MarkGameNotPlayable(int game)
     char key[PATH_BUFFER];
     if (FormatText(key, sizeof key, "%s\\%s", UninstallKeyPath, row.KeyName))
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);  // it may not exist
-    if (!ShowGameNotPlayable(row))
-        return 0;
-    SaveLauncherState();
+    if (!AnyGameInstalled())
+        LauncherState.Cheater = 0;
+    int saved = SaveLauncherState();
+    // A record that could not be saved still claims the game and its files
+    // stay: forgetting the installation now would lose track of them.
+    if (!ShowGameNotPlayable(row) || !saved)
+        return saved;
     // Nested: at most one level per game, as each level clears one more flag.
-    return DetectInstalledGames();
+    DetectInstalledGames();
+    return 1;
 }
 
 // ---------------------------------------------------------------------------

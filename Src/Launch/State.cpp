@@ -89,12 +89,12 @@ static int CreateKeyForWriting(const char *path, HKEY *key)
                            KEY_ALL_ACCESS, NULL, key, &disposition) == ERROR_SUCCESS;
 }
 
-void SaveLauncherState(void)
+int SaveLauncherState(void)
 {
     HKEY key;
     if (!CreateKeyForWriting(LauncherKeyPath, &key)) {
         ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
-        return;
+        return 0;
     }
     LauncherRecord &s = LauncherState;
     if (!WriteRegistryText(key, "Installed To:", s.InstalledTo)
@@ -103,9 +103,12 @@ void SaveLauncherState(void)
         || !WriteRegistryNumber(key, "Starwarden 2 Installed", &s.Game2Installed)
         || !WriteRegistryNumber(key, "Starwarden 3 Installed", &s.Game3Installed)
         || !WriteRegistryNumber(key, "Cheater", &s.Cheater))
-        return;  // the failed write has reported and closed the key
-    if (RegCloseKey(key) != ERROR_SUCCESS)
+        return 0;  // the failed write has reported and closed the key
+    if (RegCloseKey(key) != ERROR_SUCCESS) {
         ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);
+        return 0;
+    }
+    return 1;
 }
 
 // The launcher always writes the directory with its backslash; one restored
@@ -224,10 +227,12 @@ static void UninstallGame(int number)
         return;
     CopyText(leftovers, sizeof leftovers, directory);  // DeleteFiles shortens its argument
     // The claim goes before the first file: whenever the process dies, a
-    // game still marked installed has all its files.
+    // game still marked installed has all its files. A record that still
+    // claims the game keeps every file.
     if (number == 3)
         Game3ExtrasLevel = 0;
-    MarkGameNotPlayable(number);
+    if (!MarkGameNotPlayable(number))
+        return;
     // One level at a time: the savegames first, so that the game directory
     // (and with it an install directory left empty) can go next.
     if (hasSavegames)
@@ -261,7 +266,7 @@ static void RemoveProgramFolder(void)
         return;
     ShowStatusArea();
     if (FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder)) {
-        SetFileAttributesA(launcher, FILE_ATTRIBUTE_NORMAL);
+        ClearReadOnly(launcher, ATTRIBUTES_UNKNOWN);
         DeleteFileA(launcher);
     }
     RemoveDirectoryA(folder);
@@ -328,9 +333,33 @@ void RemoveTemporaryFiles(void)
 // ---------------------------------------------------------------------------
 // Windows shell integration
 
-// A writable copy as large and as old as the file on the CD is that file: a
-// copy takes its source's time. Copying it again at every start cost more
-// than the rest of the start's registry work.
+// Whether two files hold the same bytes, read to the end of both.
+static int SameBytes(const char *first, const char *second)
+{
+    HANDLE files[2];
+    const char *paths[2] = {first, second};
+    for (int i = 0; i < 2; i++)
+        files[i] = CreateFileA(paths[i], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    int same = files[0] != INVALID_HANDLE_VALUE && files[1] != INVALID_HANDLE_VALUE;
+    char chunks[2][16384];
+    DWORD got[2] = {1, 1};
+    while (same && got[0] > 0) {
+        same = ReadFile(files[0], chunks[0], sizeof chunks[0], &got[0], NULL)
+            && ReadFile(files[1], chunks[1], sizeof chunks[1], &got[1], NULL)
+            && got[0] == got[1] && memcmp(chunks[0], chunks[1], got[0]) == 0;
+    }
+    for (HANDLE file : files)
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    return same;
+}
+
+// A writable copy that holds the CD file's bytes is that file and is kept:
+// copying it again at every start cost more than the rest of the start's
+// registry work. Size and time are only the quick test, since any program
+// can be given them, and this copy runs with the rights of whoever removes
+// a game.
 static int SameCopyThere(const char *source, const char *target)
 {
     WIN32_FILE_ATTRIBUTE_DATA from, to;
@@ -338,7 +367,8 @@ static int SameCopyThere(const char *source, const char *target)
         && GetFileAttributesExA(target, GetFileExInfoStandard, &to)
         && (to.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0
         && from.nFileSizeLow == to.nFileSizeLow && from.nFileSizeHigh == to.nFileSizeHigh
-        && CompareFileTime(&from.ftLastWriteTime, &to.ftLastWriteTime) == 0;
+        && CompareFileTime(&from.ftLastWriteTime, &to.ftLastWriteTime) == 0
+        && SameBytes(source, target);
 }
 
 // Copies a file from the CD and leaves the copy writable; a missing CD or a
@@ -347,9 +377,9 @@ static void CopyFromCd(const char *source, const char *target)
 {
     if (SameCopyThere(source, target))
         return;
-    ClearReadOnly(target);  // the system refuses to copy over a read-only file
+    ClearReadOnly(target, ATTRIBUTES_UNKNOWN);  // the system refuses to copy over a read-only file
     CopyFileA(source, target, FALSE);
-    ClearReadOnly(target);
+    ClearReadOnly(target, ATTRIBUTES_UNKNOWN);
 }
 
 // The uninstaller is copied to the install drive's root as "uninstal.exe";
@@ -361,13 +391,13 @@ static void BuildUninstallerCopyPath(char *path)
     AppendText(path, PATH_BUFFER, "uninstal.exe");
 }
 
-static int WriteUninstallValues(HKEY key, const char *displayName, const char *directory)
+static int WriteUninstallValues(HKEY key, const GameInfo &game)
 {
-    if (!WriteRegistryText(key, "DisplayName", displayName))
+    if (!WriteRegistryText(key, "DisplayName", game.DisplayName))
         return 0;
     char uninstaller[PATH_BUFFER], command[PATH_BUFFER];
     BuildUninstallerCopyPath(uninstaller);
-    if (!FormatText(command, sizeof command, "%s %s%s", uninstaller, LauncherState.InstalledTo, directory)) {
+    if (!FormatText(command, sizeof command, "%s %s%s", uninstaller, LauncherState.InstalledTo, game.Directory)) {
         RegCloseKey(key);
         ReportTooLong(LauncherState.InstalledTo);
         return 0;
@@ -439,21 +469,13 @@ static void ChooseInstallDate(HKEY key, char *date, size_t capacity)
     FormatText(date, capacity, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
 }
 
-static const char *ExecutableOf(const char *keyName)
-{
-    for (const GameInfo &game : GameTable)
-        if (strcmp(game.KeyName, keyName) == 0)
-            return game.Executable;
-    return "";  // not reached: every entry is registered from a row of the table
-}
-
 // The values the system's list of programs shows beside the name: maker,
 // icon, place, size and date, and no Modify or Repair, which would do nothing.
-static int WriteListingValues(HKEY key, const char *keyName, const char *directory)
+static int WriteListingValues(HKEY key, const GameInfo &game)
 {
     char location[PATH_BUFFER], icon[PATH_BUFFER], date[16];
-    if (!FormatText(location, sizeof location, "%s%s", LauncherState.InstalledTo, directory)
-        || !FormatText(icon, sizeof icon, "%s%s", location, ExecutableOf(keyName))) {
+    if (!FormatText(location, sizeof location, "%s%s", LauncherState.InstalledTo, game.Directory)
+        || !FormatText(icon, sizeof icon, "%s%s", location, game.Executable)) {
         RegCloseKey(key);
         ReportTooLong(LauncherState.InstalledTo);
         return 0;
@@ -517,15 +539,15 @@ static void CreateProgramFolder(void)
     RunAndWait(windows, program, command, MainDialog);
 }
 
-void RegisterUninstallEntry(const char *keyName, const char *displayName, const char *directory)
+void RegisterUninstallEntry(const GameInfo &game)
 {
     char path[PATH_BUFFER];
     HKEY key;
-    if (!FormatText(path, sizeof path, "%s\\%s", UninstallKeyPath, keyName) || !CreateKeyForWriting(path, &key)) {
+    if (!FormatText(path, sizeof path, "%s\\%s", UninstallKeyPath, game.KeyName) || !CreateKeyForWriting(path, &key)) {
         ReportError("!create registry", "REGISTRY", MB_OK, MainDialog);
         return;
     }
-    if (!WriteUninstallValues(key, displayName, directory) || !WriteListingValues(key, keyName, directory))
+    if (!WriteUninstallValues(key, game) || !WriteListingValues(key, game))
         return;  // the failed step has reported and closed the key
     if (RegCloseKey(key) != ERROR_SUCCESS) {
         ReportError("!close registry", "REGISTRY", MB_OK, MainDialog);

@@ -86,19 +86,44 @@ for kind in yes no; do
   check "$arch: dsaga_wineserver reaches the server" wrapper_reaches_program "$arch" dsaga_wineserver yes
 done
 
-result=$(choose_as_host no x86_64) && IFS='|' read -r arch _ _ line <<<"$result"
-check "DSAGA_ARCH=x86_64 is honoured and said" [ "${arch:-}" = x86_64 ] && [ "${line:-}" = "build: DSAGA_ARCH=x86_64: testing the 64-bit build of the same sources" ]
+forced_64bit_build_is_said() {
+  local result arch line
+  result=$(choose_as_host no x86_64) || return 1
+  IFS='|' read -r arch _ _ line <<<"$result"
+  [ "$arch" = x86_64 ] &&
+    [ "$line" = "build: DSAGA_ARCH=x86_64: testing the 64-bit build of the same sources" ]
+}
+check "DSAGA_ARCH=x86_64 is honoured and said" forced_64bit_build_is_said
 check "DSAGA_ARCH=i686 is refused where 32-bit programs cannot run" refused choose_as_host no i686
 check "an unknown DSAGA_ARCH is refused" refused choose_as_host yes arm
 # No function of ours may shadow a command: a wrapper named like the
-# program it runs calls itself.
-# shellcheck disable=SC2016
-shadowing=$(DSAGA_ARCH=x86_64 bash --norc --noprofile -c '
-  source "$1/build"; source "$1/wine-env"; source "$1/xdisplay"
-  for f in $(declare -F | awk "{print \$3}"); do
-    if [[ $f != dsaga_* ]] || [ -n "$(type -P "$f")" ]; then echo "$f"; fi
-  done' _ "$scripts")
-check "every script function is named dsaga_* and shadows no command${shadowing:+ (not: $shadowing)}" [ -z "$shadowing" ]
+# program it runs calls itself. The scripts must source, or nothing is seen.
+no_function_shadows_a_command() {
+  local shadowing
+  # shellcheck disable=SC2016
+  shadowing=$(DSAGA_ARCH=x86_64 bash --norc --noprofile -c '
+    set -e
+    source "$1/build"; source "$1/wine-env"; source "$1/xdisplay"
+    for f in $(declare -F | awk "{print \$3}"); do
+      if [[ $f != dsaga_* ]] || [ -n "$(type -P "$f")" ]; then echo "$f"; fi
+    done' _ "$scripts") || { echo "  the scripts could not be sourced"; return 1; }
+  [ -z "$shadowing" ] || { echo "  not: $shadowing"; return 1; }
+}
+check "every script function is named dsaga_* and shadows no command" no_function_shadows_a_command
+
+# Every program the scripts (and this test) call comes with setup or with
+# every Debian system: on a fresh machine none may be missing.
+programs_come_with_setup() {
+  local packages
+  packages=$(mktemp)
+  "$scripts/setup" --packages >"$packages" &&
+    python3 "$(dirname "$0")/script_programs.py" "$packages" "$scripts"/* "$scripts/../.ci/run" "$0" |
+    sed 's/^/  /'
+  local status=${PIPESTATUS[0]}
+  rm -f "$packages"
+  return "$status"
+}
+check "every program the scripts call is installed by setup or part of the base system" programs_come_with_setup
 
 trap_early() {
   (
@@ -117,6 +142,8 @@ display_round_trip() {
     set -euo pipefail
     # shellcheck source=/dev/null
     source "$scripts/xdisplay"
+    # Whatever fails below, the display does not outlive the check.
+    trap dsaga_display_down EXIT
     dsaga_display_up force
     xdpyinfo -display "$DISPLAY" >/dev/null
     pid=$DSAGA_XVFB_PID
@@ -125,6 +152,21 @@ display_round_trip() {
   )
 }
 check "the virtual display answers once started and is gone once stopped" display_round_trip
+
+# Nobody sees a virtual display: what runs there says where, and how to see it.
+unseen_display_is_explained() {
+  (
+    set -euo pipefail
+    # shellcheck source=/dev/null
+    source "$scripts/xdisplay"
+    trap dsaga_display_down EXIT
+    DISPLAY=:1 dsaga_display_up auto
+    [ -z "$(dsaga_display_explain "it" "look")" ]
+    dsaga_display_up force
+    [ "$(dsaga_display_explain "it" "look")" = "it runs on the virtual display $DISPLAY, which no screen shows; look" ]
+  )
+}
+check "a program on a virtual display is said to run there; on the user's own, nothing is said" unseen_display_is_explained
 
 shellcheck_clean() {
   (cd "$scripts/.." && shellcheck -x scripts/* .ci/run) &&
