@@ -53,7 +53,7 @@ int GetWindowsDirectoryWithSlash(char *directory)
         return 0;
     }
     // A Windows directory at a drive root ("C:\") has its backslash already.
-    return directory[length - 1] == '\\' || AppendText(directory, PATH_BUFFER, "\\");
+    return AppendBackslash(directory, PATH_BUFFER);
 }
 
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath)
@@ -76,11 +76,37 @@ int IsCdRomDrive(char letter)
     return GetDriveTypeA(root) == DRIVE_CDROM;
 }
 
+// Asked in UTF-16: the 8-bit answer has a '?' for every character the code
+// page lacks, which names no directory at all.
+static int GetCurrentDirectoryWide(WCHAR *directory)
+{
+    DWORD length = GetCurrentDirectoryW(PATH_BUFFER, directory);
+    return length != 0 && length < PATH_BUFFER;
+}
+
 int RememberCurrentDirectory(char *saved)
 {
-    DWORD length = GetCurrentDirectoryA(PATH_BUFFER, saved);
-    if (length != 0 && length < PATH_BUFFER)
+    WCHAR wide[PATH_BUFFER];
+    if (GetCurrentDirectoryWide(wide) && WidePathToAnsi(wide, saved, PATH_BUFFER))
         return 1;
     saved[0] = '\0';
     return 0;
+}
+
+void ReportFolderNotHeld(const WCHAR *folder, const char *consequence)
+{
+    WCHAR message[2 * PATH_BUFFER];
+    if (FormatWideText(message, sizeof message / sizeof message[0],
+                       L"This folder's name has characters that the launcher cannot use on this system, "
+                       L"and the folder has no short name:\n%ls\n\n%hs",
+                       folder, consequence))
+        ReportWideError(message, "ERROR", MB_OK | MB_ICONEXCLAMATION, MainDialog);
+}
+
+void ReportCurrentDirectoryNotHeld(const char *consequence)
+{
+    WCHAR wide[PATH_BUFFER];
+    char ansi[PATH_BUFFER];
+    if (GetCurrentDirectoryWide(wide) && !WidePathToAnsi(wide, ansi, sizeof ansi))
+        ReportFolderNotHeld(wide, consequence);
 }

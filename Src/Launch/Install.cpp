@@ -337,7 +337,7 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
 // Cuts a path at its last backslash; 0 when it has none.
 static int CutAtLastBackslash(char *path)
 {
-    char *last = strrchr(path, '\\');
+    char *last = FindLastBackslash(path);
     if (last == NULL)
         return 0;
     *last = '\0';
@@ -350,7 +350,7 @@ static int CutToParent(char *path)
 {
     if (!CutAtLastBackslash(path))
         return 0;
-    char *previous = strrchr(path, '\\');
+    char *previous = FindLastBackslash(path);
     if (previous == NULL)
         return 0;
     previous[1] = '\0';
@@ -360,8 +360,8 @@ static int CutToParent(char *path)
 static void RemoveDirectoryAndEmptyParent(char *directory)
 {
     RemoveDirectoryA(directory);  // stays while it holds anything
-    char *first = strchr(directory, '\\');
-    if (first == NULL || strchr(first + 1, '\\') == NULL)
+    char *first = FindBackslash(directory);
+    if (first == NULL || FindBackslash(first + 1) == NULL)
         return;  // fewer than two backslashes: no parent to name
     CutAtLastBackslash(directory);
     CutAtLastBackslash(directory);
@@ -394,8 +394,8 @@ void DeleteFiles(char *directory, const char *statusText)
 // not be made, *cut is where its backslash was, and *error says why.
 static int CreateDirectoriesAlong(char *path, char **cut, DWORD *error)
 {
-    char *end = strchr(path, '\\');
-    while (end != NULL && (end = strchr(end + 1, '\\')) != NULL) {
+    char *end = FindBackslash(path);
+    while (end != NULL && (end = FindBackslash(end + 1)) != NULL) {
         *end = '\0';
         *error = CreateDirectoryA(path, NULL) ? ERROR_SUCCESS : GetLastError();
         if (*error != ERROR_SUCCESS && *error != ERROR_ALREADY_EXISTS) {
@@ -667,7 +667,7 @@ static void CentreChooser(void)
 // 0 when the path has no backslash at all.
 static int StepUpShownPath(void)
 {
-    char *last = strrchr(ShownPath, '\\');
+    char *last = FindLastBackslash(ShownPath);
     if (last == NULL)
         return 0;
     if (!CutToParent(ShownPath))
@@ -793,8 +793,7 @@ static int ReadTypedPath(char *typed)
         ReportTypedPathError("Could not open directory");
         return 0;
     }
-    if (typed[strlen(typed) - 1] != '\\')
-        AppendText(typed, PATH_BUFFER, "\\");
+    AppendBackslash(typed, PATH_BUFFER);
     if (strlen(typed) > MAX_INSTALL_DIRECTORY)
         return ReportTypedPathTooLong();
     typed[0] = (char)toupper((unsigned char)typed[0]);

@@ -9,6 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "Paths.h"
 #include "resource.h"
 
 // Every path and message is built in a buffer of this size.
@@ -98,10 +99,16 @@ int QueryDriveSpace(char drive, ULONGLONG *available, ULONGLONG *total);
 enum { DRIVE_ROOT_SIZE = sizeof "C:\\" };
 void BuildDriveRoot(char *root, char letter);
 int IsCdRomDrive(char letter);
-// The current directory, in a PATH_BUFFER; one that does not fit is left
-// empty (and 0 returned) rather than shortened, so it is never taken for
-// another directory.
+// The current directory, in a PATH_BUFFER, in the code page (or its short
+// form); one that does not fit or cannot be written is left empty (and 0
+// returned) rather than shortened, so it is never taken for another
+// directory.
 int RememberCurrentDirectory(char *saved);
+// One message naming, by its own name, a folder the code page cannot write
+// (WidePathToAnsi), and saying what is left undone for it.
+void ReportFolderNotHeld(const WCHAR *folder, const char *consequence);
+// The same for the current directory, when that is why it was not remembered.
+void ReportCurrentDirectoryNotHeld(const char *consequence);
 // The Windows directory with exactly one trailing backslash; 0 when the
 // system cannot say or it does not fit.
 int GetWindowsDirectoryWithSlash(char *directory);
@@ -123,6 +130,8 @@ void ReleaseFittedFonts(void);
 
 int RunLauncher(HINSTANCE instance);
 int ReportError(const char *text, const char *caption, UINT style, HWND owner);
+// The same box, for a text that names a folder the code page cannot write.
+int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND owner);
 
 void CentreWindow(HWND window);
 void CentreAndShowWindow(HWND window);

@@ -14,6 +14,14 @@ int ReportError(const char *text, const char *caption, UINT style, HWND owner)
     return MessageBoxA(owner, text, caption, style);
 }
 
+int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND owner)
+{
+    WCHAR wideCaption[PATH_BUFFER];
+    if (MultiByteToWideChar(CP_ACP, 0, caption, -1, wideCaption, PATH_BUFFER) == 0)
+        wideCaption[0] = L'\0';
+    return MessageBoxW(owner, text, wideCaption, style);
+}
+
 // ---------------------------------------------------------------------------
 // Start-up and single-instance guard
 
@@ -122,7 +130,8 @@ StartupResult RunStartup(HWND dialog, HINSTANCE instance)
     DeleteDirectXSetupFromStartup();
     // One that does not fit stays empty: the clean-up at exit must never
     // hand over a file of another directory.
-    RememberCurrentDirectory(StartDirectory);
+    if (!RememberCurrentDirectory(StartDirectory))
+        ReportCurrentDirectoryNotHeld("The launcher's copy in it stays there when the launcher ends.");
 
     if (!LoadLauncherState() || !DetectInstalledGames()) {
         StartupResult result = RunFirstRunSteps();

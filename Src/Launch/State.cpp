@@ -118,9 +118,8 @@ static int ReadInstallDirectory(HKEY key, char *directory)
 {
     if (!ReadRegistryText(key, "Installed To:", directory, PATH_BUFFER))
         return 0;
-    size_t length = strlen(directory);
-    if (length > 0 && directory[length - 1] != '\\')
-        AppendText(directory, PATH_BUFFER, "\\");
+    if (directory[0] != '\0')
+        AppendBackslash(directory, PATH_BUFFER);
     return 1;
 }
 
@@ -300,9 +299,10 @@ static int GetFileIdentity(const char *path, BY_HANDLE_FILE_INFORMATION *identit
 // directory's "DSaga.exe" only when that is this very program.
 static int IsRunningLauncher(const char *path)
 {
+    WCHAR wide[PATH_BUFFER];
     char module[PATH_BUFFER];
-    DWORD length = GetModuleFileNameA(NULL, module, sizeof module);
-    if (length == 0 || length >= sizeof module)
+    DWORD length = GetModuleFileNameW(NULL, wide, PATH_BUFFER);
+    if (length == 0 || length >= PATH_BUFFER || !WidePathToAnsi(wide, module, sizeof module))
         return 0;
     BY_HANDLE_FILE_INFORMATION handedOver, running;
     return GetFileIdentity(path, &handedOver) && GetFileIdentity(module, &running)
@@ -497,7 +497,7 @@ static int BuildExplorerCommand(const char *windows, const char *folder, char *p
 {
     char unslashed[PATH_BUFFER], quoted[PATH_BUFFER];
     CopyText(unslashed, sizeof unslashed, folder);
-    *strrchr(unslashed, '\\') = '\0';
+    *FindLastBackslash(unslashed) = '\0';
     if (!FormatText(program, PATH_BUFFER, "%sexplorer.exe", windows)
         || !FormatText(quoted, sizeof quoted, "\"%s\"", unslashed)
         || !FormatText(command, PATH_BUFFER, "%s %s", program, quoted)) {
@@ -577,14 +577,35 @@ int CompanyKeyIsEmpty(void)
     return queried == ERROR_SUCCESS && subKeys == 0;
 }
 
-static int GetShellFolder(const char *valueName, const char *suffix, char *buffer)
+// Read in UTF-16: the 8-bit read has a '?' for every character the code
+// page lacks, and a user's name often has such characters. On failure the
+// key is closed, as every registry helper here does.
+static int ReadShellFolder(HKEY key, const char *valueName, WCHAR *folder)
+{
+    WCHAR name[64];
+    DWORD type, bytes = (PATH_BUFFER - 1) * sizeof(WCHAR);
+    if (MultiByteToWideChar(CP_ACP, 0, valueName, -1, name, 64) == 0
+        || RegQueryValueExW(key, name, NULL, &type, (BYTE *)folder, &bytes) != ERROR_SUCCESS)
+        return ReportUnreadableValue(key, valueName);
+    folder[bytes / sizeof(WCHAR)] = L'\0';
+    RegCloseKey(key);
+    return 1;
+}
+
+// `consequence` says what is left undone when the folder's name cannot be
+// written in the code page.
+static int GetShellFolder(const char *valueName, const char *suffix, char *buffer, const char *consequence)
 {
     HKEY key;
+    WCHAR folder[PATH_BUFFER];
     if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return 0;
-    if (!ReadRegistryText(key, valueName, buffer, PATH_BUFFER))
+    if (!ReadShellFolder(key, valueName, folder))
         return 0;
-    RegCloseKey(key);
+    if (!WidePathToAnsi(folder, buffer, PATH_BUFFER)) {
+        ReportFolderNotHeld(folder, consequence);
+        return 0;
+    }
     if (!AppendText(buffer, PATH_BUFFER, suffix)) {
         ReportTooLong(buffer);
         return 0;
@@ -594,10 +615,12 @@ static int GetShellFolder(const char *valueName, const char *suffix, char *buffe
 
 int GetProgramsFolder(char *buffer)
 {
-    return GetShellFolder("Programs", "\\Tessarine Systems\\", buffer);
+    return GetShellFolder("Programs", "\\Tessarine Systems\\", buffer,
+                          "The program folder \"Tessarine Systems\" cannot be made or removed in it.");
 }
 
 int GetStartupFolder(char *buffer)
 {
-    return GetShellFolder("Startup", "\\", buffer);
+    return GetShellFolder("Startup", "\\", buffer,
+                          "A copy of the DirectX setup left in it by an earlier run cannot be removed.");
 }

@@ -46,9 +46,10 @@ int AppendText(char *buffer, size_t capacity, const char *text)
 void ReportTooLong(const char *start)
 {
     char message[PATH_BUFFER];
-    // Only the beginning of the offending text is shown; the point is which path it was.
+    // Only the beginning of the offending text is shown, in whole
+    // characters; the point is which path it was.
     FormatText(message, sizeof message,
-               "This path is too long for the launcher:\n%.200s...\n\nPlease choose a shorter install directory.",
-               start);
+               "This path is too long for the launcher:\n%.*s...\n\nPlease choose a shorter install directory.",
+               (int)WholeCharacterLength(start, 200), start);
     ReportError(message, "ERROR", MB_OK, MainDialog);
 }

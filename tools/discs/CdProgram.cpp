@@ -166,15 +166,24 @@ int FinishRun(const char *name, int naturalCode)
     return (int)(unsigned int)code;
 }
 
-void ShowProgramMessage(const char *text, const char *caption, UINT style)
+void ShowProgramMessageWide(const WCHAR *text, const char *caption, UINT style)
 {
+    WCHAR wideCaption[CD_PATH_BUFFER];
+    if (MultiByteToWideChar(CP_ACP, 0, caption, -1, wideCaption, CD_PATH_BUFFER) == 0)
+        wideCaption[0] = L'\0';
     if (InTestMode()) {
-        std::string line(caption);
-        line += ": ";
-        line += text;
-        line += '\n';
-        OutputDebugStringA(line.c_str());
+        WCHAR line[3 * CD_PATH_BUFFER];
+        if (FormatWideText(line, sizeof line / sizeof line[0], L"%ls: %ls\n", wideCaption, text))
+            OutputDebugStringW(line);
         return;
     }
-    MessageBoxA(NULL, text, caption, style | MB_SETFOREGROUND);
+    MessageBoxW(NULL, text, wideCaption, style | MB_SETFOREGROUND);
+}
+
+void ShowProgramMessage(const char *text, const char *caption, UINT style)
+{
+    WCHAR wide[3 * CD_PATH_BUFFER];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, sizeof wide / sizeof wide[0]) == 0)
+        wide[0] = L'\0';
+    ShowProgramMessageWide(wide, caption, style);
 }

@@ -6,10 +6,17 @@
 
 #include <windows.h>
 
+#include "Paths.h"
+
 #include <stddef.h>
 #include <string>
 
 const size_t CD_PATH_BUFFER = 1024;
+
+// The initialiser starts the launcher in a new directory under the
+// temporary directory whose name begins so; the uninstaller, handed the
+// launcher's copy there, removes that directory with it.
+const WCHAR LAUNCHER_DIRECTORY_PREFIX[] = L"DSaga-";
 
 // vsnprintf into a fixed buffer; 0 (and an empty buffer) when it did not fit.
 #if defined(__GNUC__)
@@ -38,5 +45,7 @@ int FinishRun(const char *name, int naturalCode);
 // A message box for a real user; in test mode the text goes to the debugger
 // output instead, since nobody is there to answer.
 void ShowProgramMessage(const char *text, const char *caption, UINT style);
+// The same for a text in UTF-16, one that names a path the code page lacks.
+void ShowProgramMessageWide(const WCHAR *text, const char *caption, UINT style);
 
 #endif

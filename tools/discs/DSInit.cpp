@@ -1,6 +1,6 @@
 // The disc's initialiser. Without an argument it starts the compilation:
-// the launcher refuses to run from a CD-ROM drive, so it is copied to the
-// temporary directory first and started there. With "InstallDirectXOnly"
+// the launcher refuses to run from a CD-ROM drive, so it is copied into a
+// new directory of its own under the temporary directory and started there. With "InstallDirectXOnly"
 // it runs the graphics runtime setup and hands back its exit code
 // (non-zero: the machine must be restarted).
 #include "CdProgram.h"
@@ -26,57 +26,85 @@ static int ReportPathTooLong()
     return 1;
 }
 
-static int StartLauncherFromTemp(char drive)
+// A message naming a path of the temporary directory, with the system's error.
+static int ReportTemporaryFailure(const WCHAR *what, const WCHAR *path)
 {
-    char source[CD_PATH_BUFFER];
-    char tempDir[CD_PATH_BUFFER];
-    char target[CD_PATH_BUFFER];
-    char commandLine[CD_PATH_BUFFER];
-    DWORD tempLength = GetTempPathA((DWORD)sizeof tempDir, tempDir);
-    if (tempLength == 0 || tempLength >= sizeof tempDir) {
+    WCHAR message[3 * CD_PATH_BUFFER];
+    FormatWideText(message, sizeof message / sizeof message[0], L"%ls\n%ls\n(error %lu).", what, path,
+                   (unsigned long)GetLastError());
+    ShowProgramMessageWide(message, CAPTION, MB_OK | MB_ICONERROR);
+    return 1;
+}
+
+// The temporary directory, ending in a backslash. Everything here is in
+// UTF-16: a user's name often has characters the code page lacks, and the
+// 8-bit calls would give a '?' for each.
+static int FindTemporaryDirectory(WCHAR *temp)
+{
+    DWORD length = GetTempPathW(CD_PATH_BUFFER, temp);
+    if (length == 0 || length >= CD_PATH_BUFFER) {
         ShowProgramMessage("The temporary directory of this computer could not be found.", CAPTION,
                            MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    if (temp[length - 1] != L'\\' && !FormatWideText(temp + length, CD_PATH_BUFFER - length, L"\\")) {
+        ReportPathTooLong();
+        return 0;
+    }
+    return 1;
+}
+
+// The launcher runs with administrator rights, and any program of the user
+// can write into the temporary directory: a library or program planted
+// there must never sit beside it. So its copy goes into a directory of its
+// own, made new for this start (ending in a backslash).
+static int MakeFreshDirectory(const WCHAR *temp, WCHAR *directory)
+{
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (DWORD attempt = 0; attempt < 64; ++attempt) {
+        if (!FormatWideText(directory, CD_PATH_BUFFER, L"%ls%ls%08lX\\", temp, LAUNCHER_DIRECTORY_PREFIX,
+                            (unsigned long)(seed + attempt * 7919u))) {
+            ReportPathTooLong();
+            return 0;
+        }
+        if (CreateDirectoryW(directory, NULL))
+            return 1;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            ReportTemporaryFailure(L"A directory for The Draxmoor Saga could not be made in", temp);
+            return 0;
+        }
+    }
+    ReportTemporaryFailure(L"No new directory for The Draxmoor Saga could be made in", temp);
+    return 0;
+}
+
+static int StartLauncherFromTemp(char drive)
+{
+    WCHAR temp[CD_PATH_BUFFER], directory[CD_PATH_BUFFER], source[CD_PATH_BUFFER], target[CD_PATH_BUFFER];
+    WCHAR commandLine[CD_PATH_BUFFER];
+    if (!FindTemporaryDirectory(temp) || !MakeFreshDirectory(temp, directory))
+        return 1;
+    if (!FormatWideText(source, CD_PATH_BUFFER, L"%hc:\\Install\\SWDSaga.exe", drive) ||
+        !FormatWideText(target, CD_PATH_BUFFER, L"%lsDSaga.exe", directory) ||
+        !FormatWideText(commandLine, CD_PATH_BUFFER, L"\"%ls\"", target))
+        return ReportPathTooLong();
+
+    if (!CopyFileW(source, target, TRUE)) {
+        ReportTemporaryFailure(L"The Draxmoor Saga could not be copied from the disc to", target);
+        RemoveDirectoryW(directory);
         return 1;
     }
-    if (tempDir[tempLength - 1] != '\\' && !AppendText(tempDir, sizeof tempDir, "\\"))
-        return ReportPathTooLong();
-    if (!FormatText(source, sizeof source, "%c:\\Install\\SWDSaga.exe", drive) ||
-        !FormatText(target, sizeof target, "%sDSaga.exe", tempDir) ||
-        !FormatText(commandLine, sizeof commandLine, "\"%s\"", target))
-        return ReportPathTooLong();
+    SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);  // the disc's read-only bit
 
-    // A copy left by an earlier run may still carry the disc's read-only bit.
-    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-    if (!CopyFileA(source, target, FALSE)) {
-        char message[3 * CD_PATH_BUFFER];
-        FormatText(message, sizeof message,
-                   "The Draxmoor Saga could not be copied from\n%s\nto\n%s\n(error %lu).", source,
-                   target, (unsigned long)GetLastError());
-        ShowProgramMessage(message, CAPTION, MB_OK | MB_ICONERROR);
-        return 1;
-    }
-    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-
-    // The working directory without its trailing backslash, as a shell would give it.
-    char workDir[CD_PATH_BUFFER];
-    if (!FormatText(workDir, sizeof workDir, "%s", tempDir))
-        return ReportPathTooLong();
-    size_t workLength = strlen(workDir);
-    if (workLength > 3 && workDir[workLength - 1] == '\\')
-        workDir[workLength - 1] = '\0';
-
-    STARTUPINFOA startup;
+    // The working directory without its trailing backslash, as a shell gives it.
+    directory[wcslen(directory) - 1] = L'\0';
+    STARTUPINFOW startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(target, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, workDir,
-                        &startup, &process)) {
-        char message[2 * CD_PATH_BUFFER];
-        FormatText(message, sizeof message, "The Draxmoor Saga could not be started:\n%s\n(error %lu).",
-                   target, (unsigned long)GetLastError());
-        ShowProgramMessage(message, CAPTION, MB_OK | MB_ICONERROR);
-        return 1;
-    }
+    if (!CreateProcessW(target, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, directory, &startup,
+                        &process))
+        return ReportTemporaryFailure(L"The Draxmoor Saga could not be started:", target);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;
@@ -133,7 +161,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         code = RunGraphicsSetup(drive);
     } else {
         char message[2 * CD_PATH_BUFFER];
-        FormatText(message, sizeof message, "Unknown option: %.900s", argument);
+        FormatText(message, sizeof message, "Unknown option: %.*s", (int)WholeCharacterLength(argument, 900),
+                   argument);
         ShowProgramMessage(message, CAPTION, MB_OK | MB_ICONERROR);
     }
     return FinishRun("DSINIT", code);

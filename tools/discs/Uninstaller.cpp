@@ -48,7 +48,7 @@ static int DeleteTree(const char *directory)
 // 1, 2 or 3 when the directory's last component is "sw1", "sw2" or "sw3".
 static int GameNumberOf(const char *directory)
 {
-    const char *name = strrchr(directory, '\\');
+    const char *name = FindLastBackslash(directory);
     name = name != NULL ? name + 1 : directory;
     if (lstrcmpiA(name, "sw1") == 0)
         return 1;
@@ -79,9 +79,8 @@ static int UninstallGameDirectory(char *directory)
 {
     // Work on the path without trailing backslashes, so that its last
     // component and its parent are plain to find.
-    size_t length = strlen(directory);
-    while (length > 3 && directory[length - 1] == '\\')
-        directory[--length] = '\0';
+    while (strlen(directory) > 3 && EndsInBackslash(directory))
+        *FindLastBackslash(directory) = '\0';
 
     int game = GameNumberOf(directory);
     // Everything below the directory goes, so only a game's own directory is taken.
@@ -97,7 +96,7 @@ static int UninstallGameDirectory(char *directory)
 
     char parent[CD_PATH_BUFFER];
     if (FormatText(parent, sizeof parent, "%s", directory)) {
-        char *cut = strrchr(parent, '\\');
+        char *cut = FindLastBackslash(parent);
         // Fails harmlessly when other games still live there; never the drive root.
         if (cut != NULL && cut - parent > 2) {
             *cut = '\0';
@@ -127,6 +126,21 @@ static int LauncherIsRunning()
     return 1;
 }
 
+// The directory the initialiser made for the copy goes with it, once empty;
+// a directory of any other name is the user's and stays.
+static void RemoveLauncherDirectory(const char *file)
+{
+    char directory[CD_PATH_BUFFER], prefix[16];
+    if (!FormatText(directory, sizeof directory, "%s", file) || FindLastBackslash(directory) == NULL)
+        return;
+    *FindLastBackslash(directory) = '\0';
+    const char *name = FindLastBackslash(directory);
+    if (name != NULL && WideCharToMultiByte(CP_ACP, 0, LAUNCHER_DIRECTORY_PREFIX, -1, prefix, sizeof prefix, NULL,
+                                            NULL) > 0
+        && _strnicmp(name + 1, prefix, strlen(prefix)) == 0)
+        RemoveDirectoryA(directory);
+}
+
 static int RemoveLauncherCopy(const char *file)
 {
     // The launcher starts this program as its last act; its file can only
@@ -135,8 +149,10 @@ static int RemoveLauncherCopy(const char *file)
         Sleep(100);
     for (DWORD waited = 0; waited <= 10000; waited += 250) {
         SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileA(file) || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+        if (DeleteFileA(file) || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
+            RemoveLauncherDirectory(file);
             return 0;
+        }
         Sleep(250);
     }
     return 1;
@@ -152,9 +168,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         ShowProgramMessage("Usage: uninstal <game directory>", "Uninstall", MB_OK | MB_ICONEXCLAMATION);
     } else {
         DWORD attributes = GetFileAttributesA(target);
-        size_t length = strlen(target);
         int isDirectory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-        if (isDirectory || target[length - 1] == '\\')
+        if (isDirectory || EndsInBackslash(target))
             code = UninstallGameDirectory(target);
         else
             code = RemoveLauncherCopy(target);

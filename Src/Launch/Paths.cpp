@@ -1,0 +1,95 @@
+// Path walking by characters of the ANSI code page, the ANSI form of a path
+// the system gives in UTF-16, and the wide messages that name such paths.
+#include "Paths.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+char *FindBackslash(char *from)
+{
+    for (char *at = from; *at != '\0'; at = CharNextA(at))
+        if (*at == '\\')
+            return at;
+    return NULL;
+}
+
+char *FindLastBackslash(char *path)
+{
+    char *last = NULL;
+    for (char *at = FindBackslash(path); at != NULL; at = FindBackslash(at + 1))
+        last = at;
+    return last;
+}
+
+const char *FindLastBackslash(const char *path)
+{
+    return FindLastBackslash(const_cast<char *>(path));
+}
+
+int EndsInBackslash(const char *path)
+{
+    const char *last = FindLastBackslash(path);
+    return last != NULL && last[1] == '\0';
+}
+
+int AppendBackslash(char *path, size_t capacity)
+{
+    if (EndsInBackslash(path))
+        return 1;
+    size_t length = strlen(path);
+    if (length + 2 > capacity)
+        return 0;
+    path[length] = '\\';
+    path[length + 1] = '\0';
+    return 1;
+}
+
+size_t WholeCharacterLength(const char *text, size_t limit)
+{
+    const char *end = text;
+    while (*end != '\0') {
+        const char *next = CharNextA(end);
+        if ((size_t)(next - text) > limit)
+            break;
+        end = next;
+    }
+    return (size_t)(end - text);
+}
+
+// Exactly: no character replaced by the default one, none by a look-alike.
+static int ConvertExactly(const WCHAR *wide, char *path, size_t capacity)
+{
+    BOOL replaced = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, (int)capacity, NULL, &replaced);
+    if (length > 0 && !replaced)
+        return 1;
+    path[0] = '\0';
+    return 0;
+}
+
+int WidePathToAnsi(const WCHAR *wide, char *path, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    if (ConvertExactly(wide, path, capacity))
+        return 1;
+    WCHAR shortForm[1024];
+    DWORD length = GetShortPathNameW(wide, shortForm, sizeof shortForm / sizeof shortForm[0]);
+    return length > 0 && length < sizeof shortForm / sizeof shortForm[0] && ConvertExactly(shortForm, path, capacity);
+}
+
+int FormatWideText(WCHAR *buffer, size_t capacity, const WCHAR *format, ...)
+{
+    if (capacity == 0)
+        return 0;
+    va_list arguments;
+    va_start(arguments, format);
+    int length = _vsnwprintf(buffer, capacity, format, arguments);
+    va_end(arguments);
+    if (length < 0 || (size_t)length >= capacity) {
+        buffer[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
