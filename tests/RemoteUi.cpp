@@ -58,6 +58,18 @@ HWND WaitForTopWindow(DWORD processId, const std::string &caption, DWORD timeout
     }
 }
 
+HWND WaitForAnyTopWindow(const std::string &caption, DWORD timeoutMs)
+{
+    for (DWORD waited = 0;; waited += 100) {
+        HWND found = FindWindowA(NULL, caption.c_str());
+        if (found != NULL && IsWindowVisible(found))
+            return found;
+        if (waited >= timeoutMs)
+            return NULL;
+        Sleep(100);
+    }
+}
+
 std::vector<std::string> TopWindowCaptions(DWORD processId)
 {
     TopWindowSearch search = {processId, nullptr, false, nullptr, {}};

@@ -13,6 +13,8 @@
 // A top-level window of the process with exactly this caption, or null once
 // `timeoutMs` has passed. With `visibleOnly` false hidden windows count too.
 HWND WaitForTopWindow(DWORD processId, const std::string &caption, DWORD timeoutMs, bool visibleOnly = true);
+// The same, of any process: for a program that a program we started started.
+HWND WaitForAnyTopWindow(const std::string &caption, DWORD timeoutMs);
 // Captions of the process's top-level windows (hidden ones marked), for
 // failure messages.
 std::vector<std::string> TopWindowCaptions(DWORD processId);

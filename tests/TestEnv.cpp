@@ -223,22 +223,36 @@ bool PathExists(const std::string &path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// In UTF-16, so that a name the code page cannot write goes too.
+static void RemoveWideTree(const std::wstring &directory)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW((directory + L"\\*").c_str(), &entry);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring child = directory + L"\\" + entry.cFileName;
+            if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0)
+                continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveWideTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(listing, &entry));
+        FindClose(listing);
+    }
+    RemoveDirectoryW(directory.c_str());
+}
+
 void RemoveTree(const std::string &path)
 {
-    std::string directory = path;
-    if (!directory.empty() && directory.back() == '\\')
+    std::wstring directory(path.size() + 1, L'\0');
+    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &directory[0], (int)directory.size());
+    directory.resize(length > 0 ? (size_t)length - 1 : 0);
+    if (!directory.empty() && directory.back() == L'\\')
         directory.pop_back();
-    VisitEntries(directory + "\\*", [&directory](const WIN32_FIND_DATAA &entry) {
-        std::string child = directory + "\\" + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            RemoveTree(child);
-        } else {
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(child.c_str());
-        }
-        return true;
-    });
-    RemoveDirectoryA(directory.c_str());
+    RemoveWideTree(directory);
 }
 
 bool VisitEntries(const std::string &pattern, const EntryVisit &visit)
@@ -292,6 +306,14 @@ std::vector<std::string> ChildRunsOf(const std::string &program)
     for (const std::string &line : ReadLineList(ChildLog()))
         if (line.compare(0, program.size() + 1, program + "|") == 0)
             runs.push_back(line);
+    return runs;
+}
+
+std::vector<std::string> WaitForChildRunsOf(const std::string &program, DWORD timeoutMs)
+{
+    std::vector<std::string> runs;
+    for (DWORD waited = 0; (runs = ChildRunsOf(program)).empty() && waited < timeoutMs; waited += 100)
+        Sleep(100);
     return runs;
 }
 

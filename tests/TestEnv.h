@@ -59,6 +59,9 @@ std::string TestRoot();  // C:\dsaga-tests\, made empty by ResetTestState
 // and the lines one of them ("explorer", "uninstal") recorded there.
 std::string ChildLog();
 std::vector<std::string> ChildRunsOf(const std::string &program);
+// The same, once at least one is recorded or `timeoutMs` has passed: for a
+// program started and not waited for.
+std::vector<std::string> WaitForChildRunsOf(const std::string &program, DWORD timeoutMs);
 void WriteFileBytes(const std::string &path, const std::string &bytes);
 std::string ReadFileBytes(const std::string &path);
 bool PathExists(const std::string &path);

@@ -585,3 +585,9 @@ bool DoubleClickListText(HWND dlg, int id, const char *text)
 {
     return PickListEntry(dlg, id, text, true);
 }
+
+bool ListHasText(HWND dlg, int id, const char *text)
+{
+    HWND list = GetDlgItem(dlg, id);
+    return list != nullptr && FindExactEntry(list, text) >= 0;
+}

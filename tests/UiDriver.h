@@ -116,5 +116,7 @@ void SetCheck(HWND dlg, int id, bool checked);
 bool SelectListText(HWND dlg, int id, const char *text);
 // Selects the entry and sends the list box's LBN_DBLCLK notification.
 bool DoubleClickListText(HWND dlg, int id, const char *text);
+// Whether the list box holds an entry of exactly this text; selects nothing.
+bool ListHasText(HWND dlg, int id, const char *text);
 
 #endif

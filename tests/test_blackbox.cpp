@@ -2,6 +2,7 @@
 // the start-up guard, the CD search and the first run from the disc.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "RemoteUi.h"
@@ -153,25 +154,35 @@ TEST_F(Launcher, TheInitialiserAsksForTheRightsTheLauncherRunsWith)
     }
 }
 
-TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromTheTemporaryDirectory)
+// Any program of the user can write into the temporary directory, and the
+// launcher runs with administrator rights: its copy goes into a directory
+// made new for it, which the clean-up at exit takes away with the copy.
+TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    std::string copy = std::string(temp) + "DSaga.exe";
-    DeleteFileA(copy.c_str());
+    std::vector<std::string> before;
+    VisitEntries(std::string(temp) + "*", [&before](const WIN32_FIND_DATAA &entry) {
+        before.push_back(entry.cFileName);
+        return true;
+    });
 
     runs.push_back(StartProgram("D:\\DSInit.exe", "D:\\", ""));
     ASSERT_TRUE(runs.back().Started());
-    HWND main = NULL;
-    for (DWORD waited = 0; waited < Timeout && main == NULL; waited += 200) {
-        HWND found = FindWindowA(NULL, MainCaption);
-        if (found != NULL && IsWindowVisible(found))
-            main = found;
-        else
-            Sleep(200);
-    }
+    HWND main = WaitForAnyTopWindow(MainCaption, Timeout);
     ASSERT_TRUE(main != NULL) << "the launcher started from the disc did not show its dialog";
-    EXPECT_TRUE(PathExists(copy));
+    std::vector<std::string> made;
+    VisitEntries(std::string(temp) + "*", [&](const WIN32_FIND_DATAA &entry) {
+        if (std::find(before.begin(), before.end(), entry.cFileName) == before.end())
+            made.push_back(entry.cFileName);
+        return true;
+    });
+    ASSERT_EQ(1u, made.size());
+    const std::string directory = std::string(temp) + made[0];
+    EXPECT_EQ(0u, made[0].find("DSaga-"));
+    EXPECT_TRUE(GetFileAttributesA(directory.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ((std::vector<std::string>{"DSaga.exe"}), ListedFiles(directory + "\\"));
+
     DWORD launcherId = 0;
     GetWindowThreadProcessId(main, &launcherId);
     HANDLE launcher = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, launcherId);
@@ -179,6 +190,12 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromTheTemporaryDirectory)
     ASSERT_TRUE(launcher != NULL);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(launcher, Timeout));
     CloseHandle(launcher);
+    std::vector<std::string> handed = WaitForChildRunsOf("uninstal", Timeout);
+    ASSERT_EQ(1u, handed.size());
+    EXPECT_EQ("uninstal|D:\\install|D:\\install\\uninstal.exe " + directory + "\\DSaga.exe", handed[0]);
+    for (DWORD waited = 0; waited < Timeout && PathExists(directory); waited += 100)
+        Sleep(100);
+    EXPECT_FALSE(PathExists(directory)) << "the copy's directory stayed";
 }
 
 // ---------------------------------------------------------------------------

@@ -127,18 +127,22 @@ static int LauncherIsRunning()
 }
 
 // The directory the initialiser made for the copy goes with it, once empty;
-// a directory of any other name is the user's and stays.
+// a directory of any other name is the user's and stays. Its name is read
+// in its long form: the path handed over may be the short one.
 static void RemoveLauncherDirectory(const char *file)
 {
-    char directory[CD_PATH_BUFFER], prefix[16];
-    if (!FormatText(directory, sizeof directory, "%s", file) || FindLastBackslash(directory) == NULL)
+    WCHAR given[CD_PATH_BUFFER], directory[CD_PATH_BUFFER];
+    if (MultiByteToWideChar(CP_ACP, 0, file, -1, given, CD_PATH_BUFFER) == 0)
         return;
-    *FindLastBackslash(directory) = '\0';
-    const char *name = FindLastBackslash(directory);
-    if (name != NULL && WideCharToMultiByte(CP_ACP, 0, LAUNCHER_DIRECTORY_PREFIX, -1, prefix, sizeof prefix, NULL,
-                                            NULL) > 0
-        && _strnicmp(name + 1, prefix, strlen(prefix)) == 0)
-        RemoveDirectoryA(directory);
+    WCHAR *cut = wcsrchr(given, L'\\');
+    if (cut == NULL)
+        return;
+    *cut = L'\0';
+    DWORD length = GetLongPathNameW(given, directory, CD_PATH_BUFFER);
+    const WCHAR *name = length > 0 && length < CD_PATH_BUFFER ? wcsrchr(directory, L'\\') : NULL;
+    size_t prefix = wcslen(LAUNCHER_DIRECTORY_PREFIX);
+    if (name != NULL && _wcsnicmp(name + 1, LAUNCHER_DIRECTORY_PREFIX, prefix) == 0)
+        RemoveDirectoryW(directory);
 }
 
 static int RemoveLauncherCopy(const char *file)
