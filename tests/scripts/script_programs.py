@@ -24,6 +24,7 @@ WRAPPERS = {"command", "exec", "time", "timeout", "taskset", "nice", "env", "sud
 NEW_COMMAND = {";", "&", "|", "&&", "||", "|&", "(", ")", "{", "\n", ";;", ";&", ";;&"}
 ASSIGNMENT = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*(\[[^]]*\])?\+?=")
 PLAIN = re.compile(r"^[A-Za-z0-9_.+:][A-Za-z0-9_.+:-]*$")
+HEREDOC = re.compile(r"^[0-9]*<<(-?)(?!<)")
 REDIRECT = re.compile(r"^[0-9]*(&>>?|>>?|<<<|<<-?|<>|>&|<&|<)")
 
 
@@ -67,6 +68,7 @@ class Tokens:
 
     def __init__(self, text, inner):
         self.text, self.inner, self.i = text, inner, 0
+        self.heredocs, self.delimiter_follows = [], None  # (delimiter, tabs stripped, quoted)
 
     def substitutions(self, start, end):
         i, in_double = start, False
@@ -111,6 +113,8 @@ class Tokens:
                 break  # a redirection of both outputs, a word
             if t.startswith(op, self.i) and not (op == "(" and t.startswith("((", self.i)):
                 self.i += len(op)
+                if op == "\n":
+                    self.skip_heredocs()
                 return op
         start = self.i
         while self.i < len(t) and t[self.i] not in " \t\n;&|)":
@@ -134,14 +138,68 @@ class Tokens:
             else:
                 self.i += 1
         self.substitutions(start, self.i)
+        self.note_heredoc(t[start:self.i])
         return t[start:self.i]
+
+    def note_heredoc(self, word):
+        """A here-document's body starts on the next line and is no command."""
+        if self.delimiter_follows is not None:
+            self.heredocs.append((unquoted_text(word), self.delimiter_follows, word != unquoted_text(word)))
+            self.delimiter_follows = None
+            return
+        opening = HEREDOC.match(word)
+        if opening and opening.end() == len(word):
+            self.delimiter_follows = opening.group(1) == "-"
+        elif opening:
+            rest = word[opening.end():]
+            self.heredocs.append((unquoted_text(rest), opening.group(1) == "-", rest != unquoted_text(rest)))
+
+    def skip_heredocs(self):
+        """Steps past the bodies of the here-documents opened on the line
+        just ended; an unquoted one's command substitutions are commands."""
+        for delimiter, tabs_stripped, quoted in self.heredocs:
+            start = self.i
+            while self.i < len(self.text):
+                end = self.text.find("\n", self.i)
+                end = len(self.text) if end < 0 else end
+                line = self.text[self.i:end]
+                self.i = min(end + 1, len(self.text))
+                if (line.lstrip("\t") if tabs_stripped else line) == delimiter:
+                    break
+                if not quoted:
+                    self.substitutions_in_body(start, self.i)
+                start = self.i
+        self.heredocs = []
+
+    def substitutions_in_body(self, start, end):
+        """Quotes mean nothing in a here-document; $(...) and `...` do."""
+        i = start
+        while i < end:
+            if self.text.startswith("\\", i):
+                i += 2
+            elif self.text.startswith("$((", i):
+                i = matching(self.text, i + 3, "(", ")")
+            elif self.text.startswith("$(", i):
+                close = matching(self.text, i + 2, "(", ")")
+                self.inner(self.text[i + 2:close - 1])
+                i = close
+            elif self.text[i] == "`":
+                close = self.text.index("`", i + 1)
+                self.inner(self.text[i + 1:close])
+                i = close + 1
+            else:
+                i += 1
+
+
+def unquoted_text(word):
+    return re.sub(r"""['"\\]""", "", word)
 
 
 def unquoted(word):
     """The word's text when it is a literal, else None."""
     if "$" in word or "`" in word:
         return None
-    return re.sub(r"""['"\\]""", "", word)
+    return unquoted_text(word)
 
 
 def wrapping_functions(text):

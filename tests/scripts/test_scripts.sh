@@ -103,7 +103,7 @@ no_function_shadows_a_command() {
   # shellcheck disable=SC2016
   shadowing=$(DSAGA_ARCH=x86_64 bash --norc --noprofile -c '
     set -e
-    source "$1/build"; source "$1/wine-env"; source "$1/xdisplay"
+    source "$1/build"; source "$1/wine-env"; source "$1/xdisplay"; source "$1/setup"
     for f in $(declare -F | awk "{print \$3}"); do
       if [[ $f != dsaga_* ]] || [ -n "$(type -P "$f")" ]; then echo "$f"; fi
     done' _ "$scripts") || { echo "  the scripts could not be sourced"; return 1; }
@@ -124,6 +124,212 @@ programs_come_with_setup() {
   return "$status"
 }
 check "every program the scripts call is installed by setup or part of the base system" programs_come_with_setup
+
+# setup against an apt of its own: a private configuration, lists, cache
+# and an empty package database in a temporary directory, with sources that
+# are archives of the release's own name made here (or missing), and every
+# install simulated. The machine's lists and packages are never touched.
+codename=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release | tr -d '"')
+
+private_apt() {  # DIR SOURCE_LINE...: writes DIR/apt.conf
+  local dir=$1
+  shift
+  mkdir -p "$dir"/{lists/partial,cache/archives/partial,parts,preferences.d}
+  : >"$dir/status"
+  printf '%s\n' "$@" >"$dir/sources.list"
+  cat >"$dir/apt.conf" <<EOF
+Dir::Etc::sourcelist "$dir/sources.list";
+Dir::Etc::sourceparts "$dir/parts";
+Dir::Etc::preferences "$dir/preferences";
+Dir::Etc::preferencesparts "$dir/preferences.d";
+Dir::State "$dir";
+Dir::State::lists "$dir/lists";
+Dir::State::status "$dir/status";
+Dir::Cache "$dir/cache";
+APT::Architecture "amd64";
+APT::Architectures { "amd64"; "i386"; };
+APT::Get::Simulate "true";
+APT::Sandbox::User "$(id -un)";
+EOF
+}
+
+probe_package() {  # NAME VERSION ARCH [DEPENDS]
+  printf 'Package: %s\nVersion: %s\nArchitecture: %s\nMulti-Arch: %s\nMaintainer: setup test <test@localhost>\n' \
+    "$1" "$2" "$3" "$([ "$1" = libprobe ] && echo same || echo no)"
+  [ -z "${4:-}" ] || printf 'Depends: %s\n' "$4"
+  printf 'Filename: pool/%s_%s_%s.deb\nSize: 1000\nDescription: a package setup is tested with\n\n' "$1" "$2" "$3"
+}
+
+# A suite's Release lists both architectures' lists, also one not there.
+suite_release() {  # SUITE_DIR SUITE CODENAME
+  local dir=$1 list
+  printf 'Suite: %s\nCodename: %s\nDate: Sat, 01 Jan 2000 00:00:00 UTC\nArchitectures: amd64 i386\nComponents: main\nSHA256:\n' \
+    "$2" "$3" >"$dir/Release"
+  for list in main/binary-amd64/Packages main/binary-i386/Packages; do
+    if [ -f "$dir/$list" ]; then
+      printf ' %s %s %s\n' "$(sha256sum <"$dir/$list" | cut -d' ' -f1)" "$(stat -c %s "$dir/$list")" "$list"
+    else
+      printf ' %s 376004 %s\n' "$(printf missing | sha256sum | cut -d' ' -f1)" "$list"
+    fi >>"$dir/Release"
+  done
+}
+
+# The release with a library for both architectures, and its security suite
+# with a newer one (and a newer tool needing it), for both architectures or
+# for the 64-bit one only.
+probe_archive() {  # DIR both|64-bit-only
+  local dir=$1 release=$1/dists/$codename security=$1/dists/$codename-security
+  mkdir -p "$release"/main/binary-{amd64,i386} "$security"/main/binary-{amd64,i386}
+  { probe_package libprobe 1 amd64; probe_package tool 1 amd64 libprobe; } >"$release/main/binary-amd64/Packages"
+  { probe_package libprobe 1 i386; probe_package tool32 1 i386 libprobe; } >"$release/main/binary-i386/Packages"
+  { probe_package libprobe 1+sec1 amd64; probe_package tool 1+sec1 amd64 "libprobe (>= 1+sec1)"; } \
+    >"$security/main/binary-amd64/Packages"
+  if [ "$2" = both ]; then
+    probe_package libprobe 1+sec1 i386 >"$security/main/binary-i386/Packages"
+  fi
+  suite_release "$release" stable "$codename"
+  suite_release "$security" stable-security "$codename-security"
+}
+
+# Runs setup's apt path against the private apt; prints its status, then
+# all that was written (apt's output and setup's).
+setup_with_private_apt() {  # DIR PACKAGE...
+  local dir=$1
+  shift
+  (
+    set -euo pipefail
+    export APT_CONFIG=$dir/apt.conf
+    # shellcheck source=/dev/null
+    source "$scripts/setup"
+    status=0
+    dsaga_install_from_lists 3 0 "$@" >"$dir/out" 2>&1 || status=$?
+    echo "$status"
+    cat "$dir/out"
+  )
+}
+
+expect_line() {  # TEXT PATTERN: some line of TEXT matches the basic regular expression
+  grep -q -- "$2" <<<"$1" || { echo "  no line matching: $2"; return 1; }
+}
+refuse_line() {  # TEXT PATTERN
+  ! grep -q -- "$2" <<<"$1" || { echo "  unexpected: $(grep -- "$2" <<<"$1" | head -n 1)"; return 1; }
+}
+show() {  # TEXT: for the reader of a failure
+  local line
+  while IFS= read -r line; do echo "  | $line"; done <<<"$1"
+}
+sound_sources() {  # DIR
+  echo "deb [trusted=yes] file:$1/archive $codename main"
+  echo "deb [trusted=yes] file:$1/archive $codename-security main"
+}
+
+# Every list reads: one update, one plain install, the newest versions.
+setup_installs_from_sound_lists() {
+  local dir out sources
+  dir=$(mktemp -d)
+  probe_archive "$dir/archive" both
+  mapfile -t sources < <(sound_sources "$dir")
+  private_apt "$dir" "${sources[@]}"
+  out=$(setup_with_private_apt "$dir" tool tool32:i386)
+  rm -rf "$dir"
+  if expect_line "$(head -n 1 <<<"$out")" '^0$' &&
+    expect_line "$out" '^Inst tool (1+sec1 ' &&
+    expect_line "$out" '^Inst tool32:i386 (1 ' &&
+    refuse_line "$out" 'setup: apt-get update failed' &&
+    refuse_line "$out" 'setup: installing again'; then return 0; fi
+  show "$out"
+  return 1
+}
+check "setup installs with one update and one install when every list reads" setup_installs_from_sound_lists
+
+# The bad day: both suites' lists were read before the 32-bit architecture
+# came; now the security suite's 32-bit list is missing.
+setup_survives_a_missing_32bit_list() {
+  local dir out sources tries
+  dir=$(mktemp -d)
+  probe_archive "$dir/archive" 64-bit-only
+  mapfile -t sources < <(sound_sources "$dir")
+  private_apt "$dir" "${sources[@]}"
+  APT_CONFIG=$dir/apt.conf apt-get -q -o APT::Architectures=amd64 update >/dev/null 2>&1 ||
+    { echo "  the 64-bit lists could not be read"; rm -rf "$dir"; return 1; }
+  out=$(setup_with_private_apt "$dir" tool tool32:i386)
+  rm -rf "$dir"
+  tries=$(grep -c "^Err:.* $codename-security/main i386 Packages" <<<"$out")
+  [ "$tries" -eq 3 ] || echo "  apt read the missing list $tries times, not 3"
+  if [ "$tries" -eq 3 ] &&
+    expect_line "$(head -n 1 <<<"$out")" '^0$' &&
+    expect_line "$out" '^setup: apt-get update failed (try 2 of 3); trying again in 0 s$' &&
+    expect_line "$out" '^setup: apt-get update failed 3 times; installing with the package lists apt has$' &&
+    expect_line "$out" 'tool32:i386 : Depends: libprobe:i386 but it is not installable' &&
+    expect_line "$out" "^setup: installing again, preferring the release's own suite ($codename)$" &&
+    expect_line "$out" "^Inst tool (1 stable \[amd64\])" &&
+    expect_line "$out" "^Inst tool32:i386 (1 stable \[i386\])"; then return 0; fi
+  show "$out"
+  return 1
+}
+check "setup retries a missing 32-bit list, then installs from the release's own suite" setup_survives_a_missing_32bit_list
+
+# Its one source missing: setup's last word is one line naming the list.
+setup_names_the_list_it_could_not_read() {
+  local dir out
+  dir=$(mktemp -d)
+  private_apt "$dir" "deb [trusted=yes] file:$dir/missing ./"
+  out=$(setup_with_private_apt "$dir" tool)
+  rm -rf "$dir"
+  if expect_line "$(head -n 1 <<<"$out")" '^1$' &&
+    expect_line "$out" '^setup: apt-get update failed 3 times' &&
+    expect_line "$out" "^setup: installing again, preferring the release's own suite ($codename)$" &&
+    expect_line "$(tail -n 1 <<<"$out")" "^setup: apt could not install the packages, since it could not read the package list file:$dir/missing/\./Packages (File not found - .*); run scripts/setup again once the mirror has finished syncing (often within the hour), or point that source in /etc/apt/sources.list.d at another mirror$"; then
+    return 0
+  fi
+  show "$out"
+  return 1
+}
+check "setup that cannot install says in one line which list it could not read and what to do" setup_names_the_list_it_could_not_read
+
+# Every list read, yet no install: the line gives apt's own error.
+setup_gives_apts_error_when_every_list_read() {
+  local dir out sources
+  dir=$(mktemp -d)
+  probe_archive "$dir/archive" both
+  mapfile -t sources < <(sound_sources "$dir")
+  private_apt "$dir" "${sources[@]}"
+  out=$(setup_with_private_apt "$dir" no-such-probe)
+  rm -rf "$dir"
+  if expect_line "$(head -n 1 <<<"$out")" '^1$' &&
+    refuse_line "$out" 'setup: apt-get update failed' &&
+    expect_line "$(tail -n 1 <<<"$out")" '^setup: apt could not install the packages (Unable to locate package no-such-probe); fix what apt says above and run scripts/setup again$'; then
+    return 0
+  fi
+  show "$out"
+  return 1
+}
+check "setup that cannot install though every list read gives apt's error" setup_gives_apts_error_when_every_list_read
+
+# `locale -a` spells a locale en_US.utf8; setup asks for en_US.UTF-8.
+locales_are_enabled_only_when_absent() {
+  local gen result
+  gen=$(mktemp)
+  printf '# en_US ISO-8859-1\n# en_US.UTF-8 UTF-8\n# ja_JP.EUC-JP EUC-JP\n# ja_JP.UTF-8 UTF-8\n' >"$gen"
+  # Prints what setup would generate for two listings, then the locale.gen
+  # it leaves after enabling them twice.
+  result=$(
+    set -euo pipefail
+    # shellcheck source=/dev/null
+    source "$scripts/setup"
+    printf 'C\nC.utf8\nPOSIX\nja_JP.utf8\nzh_TW.UTF-8\nen_US.utf8\n' | dsaga_absent_locales ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    echo --
+    printf 'C\nen_US\nja_JP.eucjp\n' | dsaga_absent_locales ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    echo --
+    dsaga_enable_locales "$gen" ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    dsaga_enable_locales "$gen" ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    cat "$gen"
+  )
+  rm -f "$gen"
+  [ "$result" = "$(printf -- '--\nja_JP.UTF-8\nzh_TW.UTF-8\nen_US.UTF-8\n--\n# en_US ISO-8859-1\nen_US.UTF-8 UTF-8\n# ja_JP.EUC-JP EUC-JP\nja_JP.UTF-8 UTF-8\nzh_TW.UTF-8 UTF-8')" ] ||
+    { show "$result"; return 1; }
+}
+check "setup enables in locale.gen the locales that locale -a lacks, each once" locales_are_enabled_only_when_absent
 
 trap_early() {
   (
