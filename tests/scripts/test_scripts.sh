@@ -279,7 +279,7 @@ setup_names_the_list_it_could_not_read() {
   if expect_line "$(head -n 1 <<<"$out")" '^1$' &&
     expect_line "$out" '^setup: apt-get update failed 3 times' &&
     expect_line "$out" "^setup: installing again, preferring the release's own suite ($codename)$" &&
-    expect_line "$(tail -n 1 <<<"$out")" "^setup: apt could not install the packages, since it could not read the package list file:$dir/missing/\./Packages (File not found - .*); run scripts/setup again once the mirror has finished syncing (often within the hour), or point that source in /etc/apt/sources.list.d at another mirror$"; then
+    expect_line "$(tail -n 1 <<<"$out")" "^setup: apt could not install the packages, since it could not read the package list file:$dir/missing/\./Packages (File not found - .*); run scripts/setup again once the mirror has finished syncing (often within the hour), or point that source in /etc/apt at another mirror$"; then
     return 0
   fi
   show "$out"
