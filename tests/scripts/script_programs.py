@@ -70,21 +70,23 @@ class Tokens:
         self.text, self.inner, self.i = text, inner, 0
         self.heredocs, self.delimiter_follows = [], None  # (delimiter, tabs stripped, quoted)
 
-    def substitutions(self, start, end):
+    def substitutions(self, start, end, quoting=True):
+        """Hands the command substitutions in text[start:end] to `inner`;
+        in a here-document (no quoting) quotes and <(...) are plain text."""
         i, in_double = start, False
         while i < end:
             c = self.text[i]
             if c == "\\":
                 i += 2
                 continue
-            if c == '"':
+            if c == '"' and quoting:
                 in_double = not in_double
-            if c == "'" and not in_double:
+            if c == "'" and quoting and not in_double:
                 i = self.text.index("'", i + 1) + 1
                 continue
             if self.text.startswith("$((", i):
                 i = matching(self.text, i + 3, "(", ")")
-            elif self.text.startswith("$(", i) or self.text.startswith("<(", i) or self.text.startswith(">(", i):
+            elif self.text.startswith("$(", i) or (quoting and self.text.startswith(("<(", ">("), i)):
                 close = matching(self.text, i + 2, "(", ")")
                 self.inner(self.text[i + 2:close - 1])
                 i = close
@@ -158,37 +160,16 @@ class Tokens:
         """Steps past the bodies of the here-documents opened on the line
         just ended; an unquoted one's command substitutions are commands."""
         for delimiter, tabs_stripped, quoted in self.heredocs:
-            start = self.i
             while self.i < len(self.text):
-                end = self.text.find("\n", self.i)
+                start, end = self.i, self.text.find("\n", self.i)
                 end = len(self.text) if end < 0 else end
-                line = self.text[self.i:end]
                 self.i = min(end + 1, len(self.text))
+                line = self.text[start:end]
                 if (line.lstrip("\t") if tabs_stripped else line) == delimiter:
                     break
                 if not quoted:
-                    self.substitutions_in_body(start, self.i)
-                start = self.i
+                    self.substitutions(start, end, quoting=False)
         self.heredocs = []
-
-    def substitutions_in_body(self, start, end):
-        """Quotes mean nothing in a here-document; $(...) and `...` do."""
-        i = start
-        while i < end:
-            if self.text.startswith("\\", i):
-                i += 2
-            elif self.text.startswith("$((", i):
-                i = matching(self.text, i + 3, "(", ")")
-            elif self.text.startswith("$(", i):
-                close = matching(self.text, i + 2, "(", ")")
-                self.inner(self.text[i + 2:close - 1])
-                i = close
-            elif self.text[i] == "`":
-                close = self.text.index("`", i + 1)
-                self.inner(self.text[i + 1:close])
-                i = close + 1
-            else:
-                i += 1
 
 
 def unquoted_text(word):

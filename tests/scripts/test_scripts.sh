@@ -191,11 +191,25 @@ probe_archive() {  # DIR both|64-bit-only
   suite_release "$security" stable-security "$codename-security"
 }
 
-# Runs setup's apt path against the private apt; prints its status, then
-# all that was written (apt's output and setup's).
-setup_with_private_apt() {  # DIR PACKAGE...
-  local dir=$1
+# Runs setup's apt path, for PACKAGEs, against a private apt whose sources
+# are the probe archive (with the security suite's 32-bit list, or without
+# it after 64-bit apt read the lists once) or one missing source. Prints
+# "status: N", then all that was written (apt's output and setup's).
+setup_against() {  # both|64-bit-only|missing PACKAGE...
+  local kind=$1 dir
   shift
+  dir=$(mktemp -d)
+  if [ "$kind" = missing ]; then
+    private_apt "$dir" "deb [trusted=yes] file:$dir/missing ./"
+  else
+    probe_archive "$dir/archive" "$kind"
+    private_apt "$dir" "deb [trusted=yes] file:$dir/archive $codename main" \
+      "deb [trusted=yes] file:$dir/archive $codename-security main"
+  fi
+  if [ "$kind" = 64-bit-only ]; then
+    APT_CONFIG=$dir/apt.conf apt-get -q -o APT::Architectures=amd64 update >"$dir/out" 2>&1 ||
+      echo "the 64-bit lists could not be read"
+  fi
   (
     set -euo pipefail
     export APT_CONFIG=$dir/apt.conf
@@ -203,106 +217,72 @@ setup_with_private_apt() {  # DIR PACKAGE...
     source "$scripts/setup"
     status=0
     dsaga_install_from_lists 3 0 "$@" >"$dir/out" 2>&1 || status=$?
-    echo "$status"
+    echo "status: $status"
     cat "$dir/out"
   )
+  rm -rf "$dir"
 }
 
-expect_line() {  # TEXT PATTERN: some line of TEXT matches the basic regular expression
-  grep -q -- "$2" <<<"$1" || { echo "  no line matching: $2"; return 1; }
-}
-refuse_line() {  # TEXT PATTERN
-  ! grep -q -- "$2" <<<"$1" || { echo "  unexpected: $(grep -- "$2" <<<"$1" | head -n 1)"; return 1; }
-}
 show() {  # TEXT: for the reader of a failure
-  local line
-  while IFS= read -r line; do echo "  | $line"; done <<<"$1"
+  local lines
+  mapfile -t lines <<<"$1"
+  printf '  | %s\n' "${lines[@]}"
 }
-sound_sources() {  # DIR
-  echo "deb [trusted=yes] file:$1/archive $codename main"
-  echo "deb [trusted=yes] file:$1/archive $codename-security main"
+
+# Each PATTERN (a basic regular expression) matches a line of TEXT; one
+# beginning "!" matches none, one beginning "last:" matches the last line.
+lines_match() {  # TEXT PATTERN...
+  local text=$1 pattern
+  shift
+  for pattern in "$@"; do
+    case $pattern in
+      !*) ! grep -q -- "${pattern#!}" <<<"$text" ;;
+      last:*) tail -n 1 <<<"$text" | grep -q -- "${pattern#last:}" ;;
+      *) grep -q -- "$pattern" <<<"$text" ;;
+    esac && continue
+    echo "  not: $pattern"
+    show "$text"
+    return 1
+  done
 }
 
 # Every list reads: one update, one plain install, the newest versions.
 setup_installs_from_sound_lists() {
-  local dir out sources
-  dir=$(mktemp -d)
-  probe_archive "$dir/archive" both
-  mapfile -t sources < <(sound_sources "$dir")
-  private_apt "$dir" "${sources[@]}"
-  out=$(setup_with_private_apt "$dir" tool tool32:i386)
-  rm -rf "$dir"
-  if expect_line "$(head -n 1 <<<"$out")" '^0$' &&
-    expect_line "$out" '^Inst tool (1+sec1 ' &&
-    expect_line "$out" '^Inst tool32:i386 (1 ' &&
-    refuse_line "$out" 'setup: apt-get update failed' &&
-    refuse_line "$out" 'setup: installing again'; then return 0; fi
-  show "$out"
-  return 1
+  lines_match "$(setup_against both tool tool32:i386)" '^status: 0$' \
+    '^Inst tool (1+sec1 ' '^Inst tool32:i386 (1 ' \
+    '!setup: apt-get update failed' '!setup: installing again'
 }
 check "setup installs with one update and one install when every list reads" setup_installs_from_sound_lists
 
 # The bad day: both suites' lists were read before the 32-bit architecture
-# came; now the security suite's 32-bit list is missing.
+# came; now the security suite's 32-bit list is missing, and apt's
+# candidates of the library differ between the architectures.
 setup_survives_a_missing_32bit_list() {
-  local dir out sources tries
-  dir=$(mktemp -d)
-  probe_archive "$dir/archive" 64-bit-only
-  mapfile -t sources < <(sound_sources "$dir")
-  private_apt "$dir" "${sources[@]}"
-  APT_CONFIG=$dir/apt.conf apt-get -q -o APT::Architectures=amd64 update >/dev/null 2>&1 ||
-    { echo "  the 64-bit lists could not be read"; rm -rf "$dir"; return 1; }
-  out=$(setup_with_private_apt "$dir" tool tool32:i386)
-  rm -rf "$dir"
+  local out tries
+  out=$(setup_against 64-bit-only tool tool32:i386)
   tries=$(grep -c "^Err:.* $codename-security/main i386 Packages" <<<"$out")
   [ "$tries" -eq 3 ] || echo "  apt read the missing list $tries times, not 3"
-  if [ "$tries" -eq 3 ] &&
-    expect_line "$(head -n 1 <<<"$out")" '^0$' &&
-    expect_line "$out" '^setup: apt-get update failed (try 2 of 3); trying again in 0 s$' &&
-    expect_line "$out" '^setup: apt-get update failed 3 times; installing with the package lists apt has$' &&
-    expect_line "$out" 'tool32:i386 : Depends: libprobe:i386 but it is not installable' &&
-    expect_line "$out" "^setup: installing again, preferring the release's own suite ($codename)$" &&
-    expect_line "$out" "^Inst tool (1 stable \[amd64\])" &&
-    expect_line "$out" "^Inst tool32:i386 (1 stable \[i386\])"; then return 0; fi
-  show "$out"
-  return 1
+  [ "$tries" -eq 3 ] && lines_match "$out" '^status: 0$' \
+    '^setup: apt-get update failed (try 2 of 3); trying again in 0 s$' \
+    '^setup: apt-get update failed 3 times; installing with the package lists apt has$' \
+    'tool32:i386 : Depends: libprobe:i386 but it is not installable' \
+    "^setup: installing again, preferring the release's own suite ($codename)$" \
+    '^Inst tool (1 stable \[amd64\])' '^Inst tool32:i386 (1 stable \[i386\])'
 }
 check "setup retries a missing 32-bit list, then installs from the release's own suite" setup_survives_a_missing_32bit_list
 
 # Its one source missing: setup's last word is one line naming the list.
 setup_names_the_list_it_could_not_read() {
-  local dir out
-  dir=$(mktemp -d)
-  private_apt "$dir" "deb [trusted=yes] file:$dir/missing ./"
-  out=$(setup_with_private_apt "$dir" tool)
-  rm -rf "$dir"
-  if expect_line "$(head -n 1 <<<"$out")" '^1$' &&
-    expect_line "$out" '^setup: apt-get update failed 3 times' &&
-    expect_line "$out" "^setup: installing again, preferring the release's own suite ($codename)$" &&
-    expect_line "$(tail -n 1 <<<"$out")" "^setup: apt could not install the packages, since it could not read the package list file:$dir/missing/\./Packages (File not found - .*); run scripts/setup again once the mirror has finished syncing (often within the hour), or point that source in /etc/apt at another mirror$"; then
-    return 0
-  fi
-  show "$out"
-  return 1
+  lines_match "$(setup_against missing tool)" '^status: 1$' '^setup: apt-get update failed 3 times' \
+    "^setup: installing again, preferring the release's own suite ($codename)$" \
+    'last:^setup: apt could not install the packages, since it could not read the package list file:/.*/missing/\./Packages (File not found - .*); run scripts/setup again once the mirror has finished syncing (often within the hour), or point that source in /etc/apt at another mirror$'
 }
 check "setup that cannot install says in one line which list it could not read and what to do" setup_names_the_list_it_could_not_read
 
 # Every list read, yet no install: the line gives apt's own error.
 setup_gives_apts_error_when_every_list_read() {
-  local dir out sources
-  dir=$(mktemp -d)
-  probe_archive "$dir/archive" both
-  mapfile -t sources < <(sound_sources "$dir")
-  private_apt "$dir" "${sources[@]}"
-  out=$(setup_with_private_apt "$dir" no-such-probe)
-  rm -rf "$dir"
-  if expect_line "$(head -n 1 <<<"$out")" '^1$' &&
-    refuse_line "$out" 'setup: apt-get update failed' &&
-    expect_line "$(tail -n 1 <<<"$out")" '^setup: apt could not install the packages (Unable to locate package no-such-probe); fix what apt says above and run scripts/setup again$'; then
-    return 0
-  fi
-  show "$out"
-  return 1
+  lines_match "$(setup_against both no-such-probe)" '^status: 1$' '!setup: apt-get update failed' \
+    'last:^setup: apt could not install the packages (Unable to locate package no-such-probe); fix what apt says above and run scripts/setup again$'
 }
 check "setup that cannot install though every list read gives apt's error" setup_gives_apts_error_when_every_list_read
 
