@@ -24,6 +24,7 @@ WRAPPERS = {"command", "exec", "time", "timeout", "taskset", "nice", "env", "sud
 NEW_COMMAND = {";", "&", "|", "&&", "||", "|&", "(", ")", "{", "\n", ";;", ";&", ";;&"}
 ASSIGNMENT = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*(\[[^]]*\])?\+?=")
 PLAIN = re.compile(r"^[A-Za-z0-9_.+:][A-Za-z0-9_.+:-]*$")
+HEREDOC = re.compile(r"^[0-9]*<<(-?)(?!<)")
 REDIRECT = re.compile(r"^[0-9]*(&>>?|>>?|<<<|<<-?|<>|>&|<&|<)")
 
 
@@ -67,22 +68,25 @@ class Tokens:
 
     def __init__(self, text, inner):
         self.text, self.inner, self.i = text, inner, 0
+        self.heredocs, self.delimiter_follows = [], None  # (delimiter, tabs stripped, quoted)
 
-    def substitutions(self, start, end):
+    def substitutions(self, start, end, quoting=True):
+        """Hands the command substitutions in text[start:end] to `inner`;
+        in a here-document (no quoting) quotes and <(...) are plain text."""
         i, in_double = start, False
         while i < end:
             c = self.text[i]
             if c == "\\":
                 i += 2
                 continue
-            if c == '"':
+            if c == '"' and quoting:
                 in_double = not in_double
-            if c == "'" and not in_double:
+            if c == "'" and quoting and not in_double:
                 i = self.text.index("'", i + 1) + 1
                 continue
             if self.text.startswith("$((", i):
                 i = matching(self.text, i + 3, "(", ")")
-            elif self.text.startswith("$(", i) or self.text.startswith("<(", i) or self.text.startswith(">(", i):
+            elif self.text.startswith("$(", i) or (quoting and self.text.startswith(("<(", ">("), i)):
                 close = matching(self.text, i + 2, "(", ")")
                 self.inner(self.text[i + 2:close - 1])
                 i = close
@@ -111,6 +115,8 @@ class Tokens:
                 break  # a redirection of both outputs, a word
             if t.startswith(op, self.i) and not (op == "(" and t.startswith("((", self.i)):
                 self.i += len(op)
+                if op == "\n":
+                    self.skip_heredocs()
                 return op
         start = self.i
         while self.i < len(t) and t[self.i] not in " \t\n;&|)":
@@ -134,14 +140,47 @@ class Tokens:
             else:
                 self.i += 1
         self.substitutions(start, self.i)
+        self.note_heredoc(t[start:self.i])
         return t[start:self.i]
+
+    def note_heredoc(self, word):
+        """A here-document's body starts on the next line and is no command."""
+        if self.delimiter_follows is not None:
+            self.heredocs.append((unquoted_text(word), self.delimiter_follows, word != unquoted_text(word)))
+            self.delimiter_follows = None
+            return
+        opening = HEREDOC.match(word)
+        if opening and opening.end() == len(word):
+            self.delimiter_follows = opening.group(1) == "-"
+        elif opening:
+            rest = word[opening.end():]
+            self.heredocs.append((unquoted_text(rest), opening.group(1) == "-", rest != unquoted_text(rest)))
+
+    def skip_heredocs(self):
+        """Steps past the bodies of the here-documents opened on the line
+        just ended; an unquoted one's command substitutions are commands."""
+        for delimiter, tabs_stripped, quoted in self.heredocs:
+            while self.i < len(self.text):
+                start, end = self.i, self.text.find("\n", self.i)
+                end = len(self.text) if end < 0 else end
+                self.i = min(end + 1, len(self.text))
+                line = self.text[start:end]
+                if (line.lstrip("\t") if tabs_stripped else line) == delimiter:
+                    break
+                if not quoted:
+                    self.substitutions(start, end, quoting=False)
+        self.heredocs = []
+
+
+def unquoted_text(word):
+    return re.sub(r"""['"\\]""", "", word)
 
 
 def unquoted(word):
     """The word's text when it is a literal, else None."""
     if "$" in word or "`" in word:
         return None
-    return re.sub(r"""['"\\]""", "", word)
+    return unquoted_text(word)
 
 
 def wrapping_functions(text):

@@ -103,7 +103,7 @@ no_function_shadows_a_command() {
   # shellcheck disable=SC2016
   shadowing=$(DSAGA_ARCH=x86_64 bash --norc --noprofile -c '
     set -e
-    source "$1/build"; source "$1/wine-env"; source "$1/xdisplay"
+    source "$1/build"; source "$1/wine-env"; source "$1/xdisplay"; source "$1/setup"
     for f in $(declare -F | awk "{print \$3}"); do
       if [[ $f != dsaga_* ]] || [ -n "$(type -P "$f")" ]; then echo "$f"; fi
     done' _ "$scripts") || { echo "  the scripts could not be sourced"; return 1; }
@@ -124,6 +124,192 @@ programs_come_with_setup() {
   return "$status"
 }
 check "every program the scripts call is installed by setup or part of the base system" programs_come_with_setup
+
+# setup against an apt of its own: a private configuration, lists, cache
+# and an empty package database in a temporary directory, with sources that
+# are archives of the release's own name made here (or missing), and every
+# install simulated. The machine's lists and packages are never touched.
+codename=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release | tr -d '"')
+
+private_apt() {  # DIR SOURCE_LINE...: writes DIR/apt.conf
+  local dir=$1
+  shift
+  mkdir -p "$dir"/{lists/partial,cache/archives/partial,parts,preferences.d}
+  : >"$dir/status"
+  printf '%s\n' "$@" >"$dir/sources.list"
+  cat >"$dir/apt.conf" <<EOF
+Dir::Etc::sourcelist "$dir/sources.list";
+Dir::Etc::sourceparts "$dir/parts";
+Dir::Etc::preferences "$dir/preferences";
+Dir::Etc::preferencesparts "$dir/preferences.d";
+Dir::State "$dir";
+Dir::State::lists "$dir/lists";
+Dir::State::status "$dir/status";
+Dir::Cache "$dir/cache";
+APT::Architecture "amd64";
+APT::Architectures { "amd64"; "i386"; };
+APT::Get::Simulate "true";
+APT::Sandbox::User "$(id -un)";
+EOF
+}
+
+probe_package() {  # NAME VERSION ARCH [DEPENDS]
+  printf 'Package: %s\nVersion: %s\nArchitecture: %s\nMulti-Arch: %s\nMaintainer: setup test <test@localhost>\n' \
+    "$1" "$2" "$3" "$([ "$1" = libprobe ] && echo same || echo no)"
+  [ -z "${4:-}" ] || printf 'Depends: %s\n' "$4"
+  printf 'Filename: pool/%s_%s_%s.deb\nSize: 1000\nDescription: a package setup is tested with\n\n' "$1" "$2" "$3"
+}
+
+# A suite's Release lists both architectures' lists, also one not there.
+suite_release() {  # SUITE_DIR SUITE CODENAME
+  local dir=$1 list
+  printf 'Suite: %s\nCodename: %s\nDate: Sat, 01 Jan 2000 00:00:00 UTC\nArchitectures: amd64 i386\nComponents: main\nSHA256:\n' \
+    "$2" "$3" >"$dir/Release"
+  for list in main/binary-amd64/Packages main/binary-i386/Packages; do
+    if [ -f "$dir/$list" ]; then
+      printf ' %s %s %s\n' "$(sha256sum <"$dir/$list" | cut -d' ' -f1)" "$(stat -c %s "$dir/$list")" "$list"
+    else
+      printf ' %s 376004 %s\n' "$(printf missing | sha256sum | cut -d' ' -f1)" "$list"
+    fi >>"$dir/Release"
+  done
+}
+
+# The release with a library for both architectures, and its security suite
+# with a newer one (and a newer tool needing it), for both architectures or
+# for the 64-bit one only.
+probe_archive() {  # DIR both|64-bit-only
+  local dir=$1 release=$1/dists/$codename security=$1/dists/$codename-security
+  mkdir -p "$release"/main/binary-{amd64,i386} "$security"/main/binary-{amd64,i386}
+  { probe_package libprobe 1 amd64; probe_package tool 1 amd64 libprobe; } >"$release/main/binary-amd64/Packages"
+  { probe_package libprobe 1 i386; probe_package tool32 1 i386 libprobe; } >"$release/main/binary-i386/Packages"
+  { probe_package libprobe 1+sec1 amd64; probe_package tool 1+sec1 amd64 "libprobe (>= 1+sec1)"; } \
+    >"$security/main/binary-amd64/Packages"
+  if [ "$2" = both ]; then
+    probe_package libprobe 1+sec1 i386 >"$security/main/binary-i386/Packages"
+  fi
+  suite_release "$release" stable "$codename"
+  suite_release "$security" stable-security "$codename-security"
+}
+
+# Runs setup's apt path, for PACKAGEs, against a private apt whose sources
+# are the probe archive (with the security suite's 32-bit list, or without
+# it after 64-bit apt read the lists once) or one missing source. Prints
+# "status: N", then all that was written (apt's output and setup's).
+setup_against() {  # both|64-bit-only|missing PACKAGE...
+  local kind=$1 dir
+  shift
+  dir=$(mktemp -d)
+  if [ "$kind" = missing ]; then
+    private_apt "$dir" "deb [trusted=yes] file:$dir/missing ./"
+  else
+    probe_archive "$dir/archive" "$kind"
+    private_apt "$dir" "deb [trusted=yes] file:$dir/archive $codename main" \
+      "deb [trusted=yes] file:$dir/archive $codename-security main"
+  fi
+  if [ "$kind" = 64-bit-only ]; then
+    APT_CONFIG=$dir/apt.conf apt-get -q -o APT::Architectures=amd64 update >"$dir/out" 2>&1 ||
+      echo "the 64-bit lists could not be read"
+  fi
+  (
+    set -euo pipefail
+    export APT_CONFIG=$dir/apt.conf
+    # shellcheck source=/dev/null
+    source "$scripts/setup"
+    status=0
+    dsaga_install_from_lists 3 0 "$@" >"$dir/out" 2>&1 || status=$?
+    echo "status: $status"
+    cat "$dir/out"
+  )
+  rm -rf "$dir"
+}
+
+show() {  # TEXT: for the reader of a failure
+  local lines
+  mapfile -t lines <<<"$1"
+  printf '  | %s\n' "${lines[@]}"
+}
+
+# Each PATTERN (a basic regular expression) matches a line of TEXT; one
+# beginning "!" matches none, one beginning "last:" matches the last line.
+lines_match() {  # TEXT PATTERN...
+  local text=$1 pattern
+  shift
+  for pattern in "$@"; do
+    case $pattern in
+      !*) ! grep -q -- "${pattern#!}" <<<"$text" ;;
+      last:*) tail -n 1 <<<"$text" | grep -q -- "${pattern#last:}" ;;
+      *) grep -q -- "$pattern" <<<"$text" ;;
+    esac && continue
+    echo "  not: $pattern"
+    show "$text"
+    return 1
+  done
+}
+
+# Every list reads: one update, one plain install, the newest versions.
+setup_installs_from_sound_lists() {
+  lines_match "$(setup_against both tool tool32:i386)" '^status: 0$' \
+    '^Inst tool (1+sec1 ' '^Inst tool32:i386 (1 ' \
+    '!setup: apt-get update failed' '!setup: installing again'
+}
+check "setup installs with one update and one install when every list reads" setup_installs_from_sound_lists
+
+# The bad day: both suites' lists were read before the 32-bit architecture
+# came; now the security suite's 32-bit list is missing, and apt's
+# candidates of the library differ between the architectures.
+setup_survives_a_missing_32bit_list() {
+  local out tries
+  out=$(setup_against 64-bit-only tool tool32:i386)
+  tries=$(grep -c "^Err:.* $codename-security/main i386 Packages" <<<"$out")
+  [ "$tries" -eq 3 ] || echo "  apt read the missing list $tries times, not 3"
+  [ "$tries" -eq 3 ] && lines_match "$out" '^status: 0$' \
+    '^setup: apt-get update failed (try 2 of 3); trying again in 0 s$' \
+    '^setup: apt-get update failed 3 times; installing with the package lists apt has$' \
+    'tool32:i386 : Depends: libprobe:i386 but it is not installable' \
+    "^setup: installing again, preferring the release's own suite ($codename)$" \
+    '^Inst tool (1 stable \[amd64\])' '^Inst tool32:i386 (1 stable \[i386\])'
+}
+check "setup retries a missing 32-bit list, then installs from the release's own suite" setup_survives_a_missing_32bit_list
+
+# Its one source missing: setup's last word is one line naming the list.
+setup_names_the_list_it_could_not_read() {
+  lines_match "$(setup_against missing tool)" '^status: 1$' '^setup: apt-get update failed 3 times' \
+    "^setup: installing again, preferring the release's own suite ($codename)$" \
+    'last:^setup: apt could not install the packages, since it could not read the package list file:/.*/missing/\./Packages (File not found - .*); run scripts/setup again once the mirror has finished syncing (often within the hour), or point that source in /etc/apt at another mirror$'
+}
+check "setup that cannot install says in one line which list it could not read and what to do" setup_names_the_list_it_could_not_read
+
+# Every list read, yet no install: the line gives apt's own error.
+setup_gives_apts_error_when_every_list_read() {
+  lines_match "$(setup_against both no-such-probe)" '^status: 1$' '!setup: apt-get update failed' \
+    'last:^setup: apt could not install the packages (Unable to locate package no-such-probe); fix what apt says above and run scripts/setup again$'
+}
+check "setup that cannot install though every list read gives apt's error" setup_gives_apts_error_when_every_list_read
+
+# `locale -a` spells a locale en_US.utf8; setup asks for en_US.UTF-8.
+locales_are_enabled_only_when_absent() {
+  local gen result
+  gen=$(mktemp)
+  printf '# en_US ISO-8859-1\n# en_US.UTF-8 UTF-8\n# ja_JP.EUC-JP EUC-JP\n# ja_JP.UTF-8 UTF-8\n' >"$gen"
+  # Prints what setup would generate for two listings, then the locale.gen
+  # it leaves after enabling them twice.
+  result=$(
+    set -euo pipefail
+    # shellcheck source=/dev/null
+    source "$scripts/setup"
+    printf 'C\nC.utf8\nPOSIX\nja_JP.utf8\nzh_TW.UTF-8\nen_US.utf8\n' | dsaga_absent_locales ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    echo --
+    printf 'C\nen_US\nja_JP.eucjp\n' | dsaga_absent_locales ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    echo --
+    dsaga_enable_locales "$gen" ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    dsaga_enable_locales "$gen" ja_JP.UTF-8 zh_TW.UTF-8 en_US.UTF-8
+    cat "$gen"
+  )
+  rm -f "$gen"
+  [ "$result" = "$(printf -- '--\nja_JP.UTF-8\nzh_TW.UTF-8\nen_US.UTF-8\n--\n# en_US ISO-8859-1\nen_US.UTF-8 UTF-8\n# ja_JP.EUC-JP EUC-JP\nja_JP.UTF-8 UTF-8\nzh_TW.UTF-8 UTF-8')" ] ||
+    { show "$result"; return 1; }
+}
+check "setup enables in locale.gen the locales that locale -a lacks, each once" locales_are_enabled_only_when_absent
 
 trap_early() {
   (
