@@ -114,8 +114,7 @@ static void PlayGameFromDisk(int number, int (*install)(void))
     if (*game.InstalledFlag != 0) {
         if (GameWithinReach(game))
             RunInstalledGame(game);
-    }
-    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), game.InstallMegabytes) && install())
+    } else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), game.InstallMegabytes) && install())
         MarkGamePlayable(number);
 }
 

@@ -211,7 +211,7 @@ int DetectInstalledGames(void)
             MarkGameNotPlayable(game.Number);
         else
             ShowGameOutOfReach(game.Number);
-        if (game.Number == 3 && look != FILE_OUT_OF_REACH)
+        if (game.Number == 3 && look != FILE_OUT_OF_REACH)  // away, its files cannot be counted
             ComputeGame3ExtrasLevel();
     }
     if (AnyGameInstalled())
