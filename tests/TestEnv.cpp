@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sddl.h>
+#include <winioctl.h>
 
 #include <string.h>
 
@@ -403,6 +404,79 @@ ExplorerStandIn::~ExplorerStandIn()
 
 // A test that reaches the restart without asking for it must fail, not
 // end the Wine session it runs in.
+// Wine's own request to its mount manager, as its configuration tool makes
+// it: the drive's Unix directory or device follows the structure; neither
+// removes the drive.
+static const DWORD DefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+struct UnixDriveRequest {
+    ULONG Size;
+    ULONG Type;
+    ULONG FileSystem;
+    DWORD Serial;
+    ULONGLONG UnixDevice;
+    WCHAR Letter;
+    USHORT MountPointOffset;
+    USHORT DeviceOffset;
+    USHORT LabelOffset;
+};
+
+static std::string UnixPathOf(const std::string &path)
+{
+    typedef char *(CDECL *UnixNameProc)(LPCWSTR);
+    UnixNameProc unixName = (UnixNameProc)(void (*)(void))GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                                         "wine_get_unix_file_name");
+    std::wstring wide(path.begin(), path.end());
+    char *name = unixName != NULL ? unixName(wide.c_str()) : NULL;
+    EXPECT_TRUE(name != NULL) << "no Unix path for " << path;
+    std::string result = name != NULL ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+static void DefineDrive(char letter, DWORD type, const std::string &mountPoint, const std::string &device)
+{
+    std::vector<char> request(sizeof(UnixDriveRequest) + mountPoint.size() + device.size() + 2);
+    UnixDriveRequest *drive = (UnixDriveRequest *)request.data();
+    drive->Size = (ULONG)request.size();
+    drive->Type = type;
+    drive->Letter = (WCHAR)tolower((unsigned char)letter);
+    size_t offset = sizeof *drive;
+    for (const std::string *text : {&mountPoint, &device}) {
+        if (text->empty())
+            continue;
+        (text == &mountPoint ? drive->MountPointOffset : drive->DeviceOffset) = (USHORT)offset;
+        memcpy(request.data() + offset, text->c_str(), text->size() + 1);
+        offset += text->size() + 1;
+    }
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, manager) << "no mount manager, error " << GetLastError();
+    DWORD returned;
+    EXPECT_TRUE(DeviceIoControl(manager, DefineUnixDrive, request.data(), (DWORD)request.size(), NULL, 0,
+                                &returned, NULL))
+        << "drive " << letter << ": error " << GetLastError();
+    CloseHandle(manager);
+}
+
+void MapAwayDrive(AwayDriveMapping mapping)
+{
+    switch (mapping) {
+    case AWAY_DRIVE_CONNECTED: {
+        std::string directory = MediaDirectory() + "away";
+        CreateDirectoryA(directory.c_str(), NULL);
+        DefineDrive(AwayDrive, DRIVE_FIXED, UnixPathOf(directory), "");
+        break;
+    }
+    case AWAY_DRIVE_UNMAPPED:
+        DefineDrive(AwayDrive, DRIVE_UNKNOWN, "", "");
+        break;
+    case AWAY_DRIVE_NOT_READY:
+        // A device with no disc in it: the drive is there, its root is not.
+        DefineDrive(AwayDrive, DRIVE_CDROM, "", "/dev/dsaga-empty-cdrom");
+        break;
+    }
+}
+
 static void UnexpectedRestart()
 {
     ADD_FAILURE() << "Windows restart requested";
@@ -424,6 +498,7 @@ void ResetTestState()
     InsertDisc('E', 0);
     InsertDisc('D', 1);
     EmptySmallDisk();
+    MapAwayDrive(AWAY_DRIVE_UNMAPPED);
 }
 
 static INT_PTR CALLBACK InertPanelProc(HWND, UINT message, WPARAM, LPARAM)

@@ -86,6 +86,15 @@ void EmptySmallDisk();
 void LeaveFreeOnSmallDisk(ULONGLONG freeBytes);
 ULONGLONG SmallDiskFreeBytes();
 
+// Drive G:, a hard disk of the tests' own (a directory of the media mapped
+// as a drive, as an external disk is), which a test takes away as a user
+// unplugs a disk, gives back, or leaves as an empty CD-ROM drive, which is
+// never ready. The mapping goes through Wine's mount manager, which makes
+// and removes the prefix's dosdevices link. It starts unmapped.
+const char AwayDrive = 'G';
+enum AwayDriveMapping { AWAY_DRIVE_CONNECTED, AWAY_DRIVE_UNMAPPED, AWAY_DRIVE_NOT_READY };
+void MapAwayDrive(AwayDriveMapping mapping);
+
 // While alive, the Windows directory's explorer.exe is the disc's runtime
 // setup, which only records how it was started: opening the program folder
 // after an installation then ends at once instead of leaving a window

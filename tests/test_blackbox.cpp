@@ -1,6 +1,9 @@
 // The real DSaga.exe, started as a user starts it and driven from outside:
-// the start-up guard, the CD search and the first run from the disc.
+// the start-up guard, the CD search, the first run from the disc, and where
+// it and the disc's programs look for DLLs.
 #include <gtest/gtest.h>
+
+#include <string.h>
 
 #include <algorithm>
 #include <functional>
@@ -196,6 +199,137 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
     for (DWORD waited = 0; waited < Timeout && PathExists(directory); waited += 100)
         Sleep(100);
     EXPECT_FALSE(PathExists(directory)) << "the copy's directory stayed";
+}
+
+// ---------------------------------------------------------------------------
+// Where the programs look for DLLs. The launcher runs elevated from the
+// user's TEMP, where any program of the user can put a DLL beside it.
+
+const char PlantedDirectory[] = "C:\\dsaga-tests\\planted\\";
+
+// While alive, the first window of every process runs the probe of
+// tests/DllProbe.cpp, which asks for "planted.dll" by name.
+class DllSearchProbe {
+public:
+    DllSearchProbe()
+    {
+        SetEnvironmentVariableA("DSAGA_PROBE_LOG", Log().c_str());
+        probe_ = LoadLibraryA((ModuleDirectory() + "dllprobe.dll").c_str());
+        const char *name = sizeof(void *) == 4 ? "ProbeFirstWindow@12" : "ProbeFirstWindow";
+        HOOKPROC hook = probe_ != NULL ? (HOOKPROC)(void (*)(void))GetProcAddress(probe_, name) : NULL;
+        hook_ = hook != NULL ? SetWindowsHookExA(WH_CBT, hook, probe_, 0) : NULL;
+        EXPECT_TRUE(hook_ != NULL) << "no probe hook, error " << GetLastError();
+    }
+    ~DllSearchProbe()
+    {
+        if (hook_ != NULL)
+            UnhookWindowsHookEx(hook_);
+        if (probe_ != NULL)
+            FreeLibrary(probe_);
+        SetEnvironmentVariableA("DSAGA_PROBE_LOG", NULL);
+    }
+    DllSearchProbe(const DllSearchProbe &) = delete;
+    DllSearchProbe &operator=(const DllSearchProbe &) = delete;
+
+    // What the probe found at the first window of `program` ("loaded" or
+    // "refused"), or "" when it has made none in time.
+    static std::string Finding(const std::string &program)
+    {
+        for (DWORD waited = 0;; waited += 50) {
+            for (const std::string &line : ReadLineList(Log()))
+                if (line.size() > program.size() && line[program.size()] == '|'
+                    && _strnicmp(line.c_str(), program.c_str(), program.size()) == 0)
+                    return line.substr(program.size() + 1);
+            if (waited >= Timeout)
+                return "";
+            Sleep(50);
+        }
+    }
+
+private:
+    static std::string Log() { return TestRoot() + "probe.log"; }
+    HMODULE probe_ = NULL;
+    HHOOK hook_ = NULL;
+};
+
+// A copy of the program alone in a directory with a DLL planted beside it,
+// as in TEMP; the copy's path.
+std::string PlantBeside(const std::string &program)
+{
+    RemoveTree(PlantedDirectory);
+    CreateDirectoryA(PlantedDirectory, NULL);
+    std::string copy = PlantedDirectory + program.substr(program.rfind('\\') + 1);
+    EXPECT_TRUE(CopyFileA(program.c_str(), copy.c_str(), FALSE)) << program;
+    std::string planted = std::string(PlantedDirectory) + "planted.dll";
+    EXPECT_TRUE(CopyFileA((ModuleDirectory() + "dllprobe.dll").c_str(), planted.c_str(), FALSE));
+    return copy;
+}
+
+// Loads a DLL by name inside another process, as the system does on demand;
+// whether it was found.
+bool LoadsInProcess(HANDLE process, const char *dll)
+{
+    SIZE_T size = strlen(dll) + 1;
+    void *name = VirtualAllocEx(process, NULL, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (name == NULL || !WriteProcessMemory(process, name, dll, size, NULL)) {
+        ADD_FAILURE() << "cannot write into the process, error " << GetLastError();
+        return false;
+    }
+    // The system DLLs lie at the same address in every process.
+    LPTHREAD_START_ROUTINE load = (LPTHREAD_START_ROUTINE)(void (*)(void))GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
+    HANDLE thread = CreateRemoteThread(process, NULL, 0, load, name, 0, NULL);
+    DWORD module = 0;
+    EXPECT_TRUE(thread != NULL && WaitForSingleObject(thread, Timeout) == WAIT_OBJECT_0
+                && GetExitCodeThread(thread, &module))
+        << "no thread in the process, error " << GetLastError();
+    if (thread != NULL)
+        CloseHandle(thread);
+    return module != 0;
+}
+
+TEST_F(Launcher, EveryProgramLooksForDllsOnlyInTheSystemDirectoryBeforeItsFirstWindow)
+{
+    DllSearchProbe probe;
+    struct Program {
+        std::string path, arguments;
+        bool quiet;  // run with the children's recording on: no windows of the disc's programs
+    };
+    // Each of the disc's programs shows a window when it is run without its arguments
+    // (or, the initialiser, with one it does not know).
+    const Program programs[] = {
+        {LauncherPath(), "", true},
+        {"D:\\DSInit.exe", "NoSuchOption", false},
+        {"D:\\install\\rezmovie.exe", "", false},
+        {"D:\\install\\uninstal.exe", "", false},
+        {"D:\\sw1\\sw1.exe", "", false},
+        {"D:\\sw2\\sw2.exe", "", false},
+        {"D:\\sw3Inst\\sw3w.exe", "", false},
+    };
+    for (const Program &program : programs) {
+        SCOPED_TRACE(program.path);
+        std::string copy = PlantBeside(program.path);
+        SetEnvironmentVariableA("DSAGA_CHILD_LOG", program.quiet ? ChildLog().c_str() : NULL);
+        ChildRun run = StartProgram(copy, PlantedDirectory, program.arguments);
+        ASSERT_TRUE(run.Started()) << run.startError;
+        EXPECT_EQ("refused", DllSearchProbe::Finding(copy));
+        TerminateAndClose(run);
+    }
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
+
+    // The runtime setup makes no window: it is asked from outside, while it
+    // waits to end.
+    std::string copy = PlantBeside("D:\\DXSetup\\swdsl.exe");
+    SetEnvironmentVariableA("DSAGA_WAIT_SWDSL", (TestRoot() + "never").c_str());
+    ChildRun run = StartProgram(copy, PlantedDirectory, "");
+    SetEnvironmentVariableA("DSAGA_WAIT_SWDSL", NULL);
+    ASSERT_TRUE(run.Started()) << run.startError;
+    for (DWORD waited = 0; ChildRunsOf("swdsl").empty() && waited < Timeout; waited += 50)
+        Sleep(50);
+    ASSERT_EQ(1u, ChildRunsOf("swdsl").size());
+    EXPECT_FALSE(LoadsInProcess(run.pi.hProcess, "planted.dll"));
+    EXPECT_TRUE(LoadsInProcess(run.pi.hProcess, (std::string(PlantedDirectory) + "planted.dll").c_str()));
+    TerminateAndClose(run);
 }
 
 // ---------------------------------------------------------------------------

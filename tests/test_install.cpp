@@ -557,6 +557,8 @@ TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
                                        std::to_string((int)MAX_INSTALL_DIRECTORY) +
                                        " characters long, so that every file of the games fits the system's "
                                        "limit of 259 characters for a path.\nPlease choose a shorter path.";
+    const std::string notADirectory = "C:\\dsaga-tests\\plain.txt\nis a file, not a directory.\nPlease type the "
+                                      "path of a directory to install to, for example C:\\Games\\Draxmoor Saga";
     // With its backslash one character more than allowed; and one far beyond the edit buffer.
     const std::string tooLong = "C:\\" + std::string(MAX_INSTALL_DIRECTORY - 3, 'l');
     const std::string farTooLong = "C:\\" + std::string(1500, 'l');
@@ -573,6 +575,9 @@ TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
         {"c:\\dsaga-tests\\plain.txt\\sub",
          {{CreateCaption, "C:\\dsaga-tests\\plain.txt\\sub\\", IDYES},
           {"Could not create the directory:", "C:\\dsaga-tests\\plain.txt\\sub\\", IDOK}}},
+        // A file as the last part, typed with or without the backslash.
+        {"c:\\dsaga-tests\\plain.txt", {{TypedErrorCaption, notADirectory, IDOK}}},
+        {"c:\\dsaga-tests\\plain.txt\\", {{TypedErrorCaption, notADirectory, IDOK}}},
         {"c:\\dsaga-tests\\not yet", {{CreateCaption, "C:\\dsaga-tests\\not yet\\", IDNO}}},
         {"c:\\dsaga-tests", {{ConfirmCaption, "C:\\dsaga-tests\\", IDNO}}},
         {tooLong, {{TypedErrorCaption, tooLongMessage, IDOK}}},
@@ -588,6 +593,7 @@ TEST_F(Chooser, TypedPathsThatCannotBeUsedAreRefusedWithTheirOwnMessage)
         EXPECT_TRUE(ResultUntouched());
     }
     EXPECT_FALSE(PathExists(TestRoot() + "not yet"));
+    EXPECT_EQ("a file, not a directory", ReadFileBytes(TestRoot() + "plain.txt"));
     EXPECT_EQ("C:\\dsaga-tests", CurrentDirectory());
 }
 

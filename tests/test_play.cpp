@@ -1,10 +1,12 @@
 // Playing installed games from the real main dialog, game 3's disc
-// question, and the invulnerable mode's configuration files.
+// question, the invulnerable mode's configuration files, and games whose
+// drive is away.
 #include <gtest/gtest.h>
 
 #include "MainDriver.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 
@@ -190,6 +192,140 @@ TEST_F(Play, AGameDirectoryGoneIsReportedAndTheModeStillSaved)
     EXPECT_EQ(1, LauncherState.Cheater);
     EXPECT_EQ(1u, RecordNumber("Cheater"));
     EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));  // the other file is still written
+}
+
+// ---------------------------------------------------------------------------
+// Games on a drive that is away: unplugged, or a drive with nothing in it
+
+const char AwaySaga[] = "G:\\saga\\";
+
+class DriveAway : public ::testing::Test {
+protected:
+    void SetUp() override { ResetTestState(); }
+    void TearDown() override
+    {
+        MapAwayDrive(AWAY_DRIVE_UNMAPPED);
+        DestroyPanelForTest();
+        DeleteLauncherKey();
+        InsertDisc('D', 1);
+    }
+
+    // Games 1 and 2 on drive G:, with the entries and the program folder
+    // that their installation and the last start left.
+    static void InstallOnAwayDrive()
+    {
+        MapAwayDrive(AWAY_DRIVE_CONNECTED);
+        RemoveTree("G:\\saga");
+        ASSERT_TRUE(CreateDirectoryA("G:\\saga", NULL)) << GetLastError();
+        for (const char *game : {"sw1", "sw2"}) {
+            std::string directory = std::string(AwaySaga) + game;
+            CreateDirectoryA(directory.c_str(), NULL);
+            std::string program = std::string("\\") + game + "\\" + game + ".exe";
+            ASSERT_TRUE(CopyFileA(("D:" + program).c_str(), (std::string("G:\\saga") + program).c_str(), FALSE));
+        }
+        WriteRecord(AwaySaga, "D", 1, 1, 0, 0);
+        CreatePanelForTest();
+        ScriptedUi ui;
+        ASSERT_EQ(1, LoadLauncherState());
+        ASSERT_EQ(1, DetectInstalledGames());
+        ui.Verify();
+        DestroyPanelForTest();
+        CreateDirectoryA(ProgramFolder().c_str(), NULL);
+        WriteFileBytes(ProgramFolder() + "SWDSaga.exe", "MZ");
+    }
+    static std::string ProgramFolder() { return ShellFolder("Programs") + "\\Tessarine Systems\\"; }
+    static std::string AwayMessage(const char *game, const char *directory)
+    {
+        return std::string("Drive G: is not available.\n") + game + " is installed on it, in " + AwaySaga +
+               directory + "\nPlease connect the drive, then try again.";
+    }
+    // Every trace of the installation that the launcher keeps outside the games' files.
+    static std::vector<std::string> Traces()
+    {
+        std::vector<std::string> traces;
+        for (const char *name : {"Installed To:", "Starwarden 1 Installed", "Starwarden 2 Installed"}) {
+            RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, name);
+            traces.push_back(std::string(value.bytes.begin(), value.bytes.end()));
+        }
+        for (const char *game : {"sw1", "sw2"})
+            for (const char *name : {"DisplayName", "UninstallString", "InstallLocation", "EstimatedSize"}) {
+                RegistryValue value = ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey(game).c_str(), name);
+                traces.push_back(value.present ? std::string(value.bytes.begin(), value.bytes.end()) : "(absent)");
+            }
+        traces.push_back(PathExists(ProgramFolder() + "SWDSaga.exe") ? "folder" : "(no folder)");
+        return traces;
+    }
+};
+
+TEST_F(DriveAway, GamesStayInstalledWhileTheirDriveIsAwayAndPlayOnceItIsBack)
+{
+    const struct { const char *name; AwayDriveMapping mapping; } ways[] = {
+        {"drive mapping removed", AWAY_DRIVE_UNMAPPED},
+        {"empty CD-ROM drive, not ready", AWAY_DRIVE_NOT_READY},
+    };
+    for (const auto &way : ways) {
+        SCOPED_TRACE(way.name);
+        ResetTestState();
+        InstallOnAwayDrive();
+        const std::vector<std::string> installed = Traces();
+        ASSERT_EQ("G:\\saga\\" + std::string(1, '\0'), installed[0]);
+        ASSERT_EQ("folder", installed.back());
+        MapAwayDrive(way.mapping);
+        DeleteFileA(ChildLog().c_str());
+
+        std::string label1, label2;
+        bool uninstallEnabled = false;
+        {
+            ScriptedUi ui;
+            PressOnMainDialog(ui, IDC_GAME1, [&](HWND dialog) {
+                label1 = ItemText(dialog, IDC_GAME1);
+                label2 = ItemText(dialog, IDC_GAME2);
+                uninstallEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_UNINSTALL1)) != FALSE;
+            });
+            ui.ExpectBox("Starwarden 1", AwayMessage("Starwarden 1", "sw1\\"), IDOK)
+              .WithStyle(MB_OK | MB_ICONEXCLAMATION);
+            RunMainDialog();
+            ui.Verify();
+        }
+        EXPECT_EQ("Play Starwarden 1", label1);
+        EXPECT_EQ("Play Starwarden 2", label2);
+        EXPECT_TRUE(uninstallEnabled);
+        {
+            ScriptedUi ui;  // files out of reach cannot be removed: nothing is asked, nothing forgotten
+            PressOnMainDialog(ui, IDC_UNINSTALL2);
+            ui.ExpectBox("Starwarden 2", AwayMessage("Starwarden 2", "sw2\\"), IDOK);
+            RunMainDialog();
+            ui.Verify();
+        }
+        // No runtime setup, no intro, no game: nothing was started at all.
+        EXPECT_EQ(std::vector<std::string>(), ReadLineList(ChildLog()));
+        EXPECT_EQ(0, FirstRun);
+        EXPECT_EQ(installed, Traces());
+
+        MapAwayDrive(AWAY_DRIVE_CONNECTED);
+        {
+            ScriptedUi ui;
+            PressOnMainDialog(ui, IDC_GAME1);
+            RunMainDialog();
+            ui.Verify();
+        }
+        std::vector<std::string> runs = ChildRunsOf("sw1");
+        ASSERT_EQ(1u, runs.size());
+        EXPECT_EQ(0u, runs[0].find("sw1|G:\\saga\\sw1|")) << runs[0];
+        EXPECT_EQ(installed, Traces());
+    }
+
+    // A drive that answers does tell that a game has gone.
+    SetFileAttributesA("G:\\saga\\sw2\\sw2.exe", FILE_ATTRIBUTE_NORMAL);  // copied from the disc
+    ASSERT_TRUE(DeleteFileA("G:\\saga\\sw2\\sw2.exe")) << GetLastError();
+    CreatePanelForTest();
+    ScriptedUi ui;
+    ASSERT_EQ(1, LoadLauncherState());
+    EXPECT_EQ(1, DetectInstalledGames());
+    ui.Verify();
+    EXPECT_EQ(1u, RecordNumber("Starwarden 1 Installed"));
+    EXPECT_EQ(0u, RecordNumber("Starwarden 2 Installed"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
 }
 
 }  // namespace

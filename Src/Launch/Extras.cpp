@@ -111,9 +111,10 @@ static char InstallDrive(void)
 static void PlayGameFromDisk(int number, int (*install)(void))
 {
     const GameInfo &game = GameTable[number - 1];
-    if (*game.InstalledFlag != 0)
-        RunInstalledGame(game);
-    else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), game.InstallMegabytes) && install())
+    if (*game.InstalledFlag != 0) {
+        if (GameWithinReach(game))
+            RunInstalledGame(game);
+    } else if (ConfirmInstallDirectory() && CheckDiskSpace(InstallDrive(), game.InstallMegabytes) && install())
         MarkGamePlayable(number);
 }
 
@@ -159,7 +160,7 @@ void PlayGame3(void)
 {
     if (LauncherState.Game3Installed == 0)
         InstallGame3Chain();
-    else if (AskForPlayDisc())
+    else if (GameWithinReach(GameTable[2]) && AskForPlayDisc())
         RunInstalledGame(GameTable[2]);
 }
 

@@ -3,17 +3,63 @@
 // directory, and paths on the CD.
 #include "Launcher.h"
 
-int FileExists(const char *path)
+// Opens and closes the file without reading it; 0 with the system's answer
+// in *error.
+static int OpenToTest(const char *path, DWORD *error)
 {
     // No "insert a disk" prompt from the system for an empty drive.
     UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    *error = GetLastError();
     SetErrorMode(oldMode);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     CloseHandle(file);
     return 1;
+}
+
+int FileExists(const char *path)
+{
+    DWORD error;
+    return OpenToTest(path, &error);
+}
+
+int GetDriveName(const char *path, char *name, size_t capacity)
+{
+    if (path[0] != '\0' && path[1] == ':')
+        return FormatText(name, capacity, "%.2s", path);
+    if (path[0] != '\\' || path[1] != '\\')
+        return 0;
+    // "\\server\share": up to the backslash after the share's name.
+    const char *end = path + 2;
+    int separators = 0;
+    while (*end != '\0' && !(*end == '\\' && ++separators == 2))
+        end = CharNextA(end);
+    return FormatText(name, capacity, "%.*s", (int)(end - path), path);
+}
+
+// Whether the root of the path's drive can be read: a drive that is
+// disconnected, not ready or failing cannot say what is on it.
+static int DriveAnswers(const char *path)
+{
+    char root[PATH_BUFFER];
+    if (!GetDriveName(path, root, sizeof root) || !AppendText(root, sizeof root, "\\"))
+        return 0;
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    DWORD attributes = GetFileAttributesA(root);
+    SetErrorMode(oldMode);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+FileLook LookForFile(const char *path)
+{
+    DWORD error;
+    if (OpenToTest(path, &error))
+        return FILE_THERE;
+    if ((error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && DriveAnswers(path))
+        return FILE_NOT_THERE;
+    return FILE_OUT_OF_REACH;
 }
 
 int ClearReadOnly(const char *path, DWORD listed)

@@ -831,6 +831,25 @@ static int OfferToCreate(const char *typed)
     return 1;
 }
 
+// A typed path whose last part is an existing file: creating the directory
+// would find the name taken and make nothing. 0 after the message.
+static int CheckNotAFile(const char *typed)
+{
+    char path[PATH_BUFFER];
+    CopyText(path, sizeof path, typed);
+    path[strlen(path) - 1] = '\0';  // the backslash ReadTypedPath ends it with
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return 1;
+    char message[2 * PATH_BUFFER];
+    FormatText(message, sizeof message,
+               "%s\nis a file, not a directory.\nPlease type the path of a directory to install to, for example "
+               "C:\\Games\\Draxmoor Saga",
+               path);
+    ReportTypedPathError(message);
+    return 0;
+}
+
 static int AcceptTypedPath(void)
 {
     char typed[PATH_BUFFER];
@@ -846,7 +865,7 @@ static int AcceptTypedPath(void)
             return 0;
         }
         if (!SetCurrentDirectoryA(typed))
-            return OfferToCreate(typed);
+            return CheckNotAFile(typed) && OfferToCreate(typed);
         ReturnToDirectory(saved);
     }
     if (ReportChooserError(typed, "Change the install directory to:", MB_YESNO | MB_ICONQUESTION) != IDYES)

@@ -86,6 +86,15 @@ void ReportTooLong(const char *start);
 
 // Existence test: the file can be opened (not read); directories are absent.
 int FileExists(const char *path);
+// What a look for a file found. It is not there only when its drive answers
+// and the system says there is no such file or directory; a drive that is
+// disconnected, not ready or answers with another error leaves it out of
+// reach, which is no sign that the file has gone.
+enum FileLook { FILE_THERE, FILE_NOT_THERE, FILE_OUT_OF_REACH };
+FileLook LookForFile(const char *path);
+// The drive a full path is on, as the user names it: "G:", or
+// "\\server\share" for a share; 0 for any other path or one that does not fit.
+int GetDriveName(const char *path, char *name, size_t capacity);
 // Leaves a file writable, its other attributes as they are. `listed` is
 // what a directory listing has just said of it, or ATTRIBUTES_UNKNOWN to
 // ask the disk. 0 when it is not there or stays read-only.
@@ -161,6 +170,9 @@ extern const GameInfo GameTable[3];
 int BuildGamePath(char *path, const GameInfo &game, const char *file);
 
 void MarkGamePlayable(int game);
+// Shows a game whose drive is away as installed, writing nothing: nothing
+// about it can be checked until the drive is back.
+void ShowGameOutOfReach(int game);
 // 0 when the record could not be saved and so still claims the game.
 int MarkGameNotPlayable(int game);
 
@@ -199,6 +211,10 @@ int LoadLauncherState(void);
 
 int DetectInstalledGames(void);
 int AnyGameInstalled(void);
+// 1 unless the game's drive is away (disconnected, not ready, failing); 0
+// after telling the user which drive to connect, or that the game's path
+// does not fit.
+int GameWithinReach(const GameInfo &game);
 
 void UninstallGame1(void);
 void UninstallGame2(void);

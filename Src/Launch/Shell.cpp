@@ -485,6 +485,11 @@ void MarkGamePlayable(int game)
     RegisterUninstallEntry(row);
 }
 
+void ShowGameOutOfReach(int game)
+{
+    ShowGamePlayable(GameTable[game - 1]);
+}
+
 // Relabels and disables, and hides and unchecks the check box once no game
 // is left; 0 after a report.
 static int ShowGameNotPlayable(const GameInfo &game)

@@ -170,6 +170,30 @@ static void ComputeGame3ExtrasLevel(void)
     Game3ExtrasLevel = objects ? (missions ? 2 : 1) : 0;
 }
 
+// A path too long to build cannot be there, and the user is told why.
+static FileLook LookForGameFile(const GameInfo &game, const char *file)
+{
+    char path[PATH_BUFFER];
+    return BuildGamePath(path, game, file) ? LookForFile(path) : FILE_NOT_THERE;
+}
+
+int GameWithinReach(const GameInfo &game)
+{
+    char directory[PATH_BUFFER], program[PATH_BUFFER], drive[PATH_BUFFER];
+    if (!BuildGamePath(directory, game, "") || !BuildGamePath(program, game, game.Executable))
+        return 0;
+    if (LookForFile(program) != FILE_OUT_OF_REACH)
+        return 1;
+    if (!GetDriveName(directory, drive, sizeof drive))
+        CopyText(drive, sizeof drive, directory);
+    char message[3 * PATH_BUFFER];
+    FormatText(message, sizeof message,
+               "Drive %s is not available.\n%s is installed on it, in %s\nPlease connect the drive, then try again.",
+               drive, game.DisplayName, directory);
+    ReportError(message, game.DisplayName, MB_OK | MB_ICONEXCLAMATION, MainDialog);
+    return 0;
+}
+
 int DetectInstalledGames(void)
 {
     // Each flag is read only at its game's turn: nested runs started by a
@@ -177,11 +201,16 @@ int DetectInstalledGames(void)
     for (const GameInfo &game : GameTable) {
         if (*game.InstalledFlag == 0)
             continue;
-        if (GameFileExists(game, game.Executable))
+        FileLook look = LookForGameFile(game, game.Executable);
+        // Only a drive that answers can tell that a game has gone: one that
+        // is away keeps the game, its entry, its folder and the record.
+        if (look == FILE_THERE)
             MarkGamePlayable(game.Number);
-        else
+        else if (look == FILE_NOT_THERE)
             MarkGameNotPlayable(game.Number);
-        if (game.Number == 3)
+        else
+            ShowGameOutOfReach(game.Number);
+        if (game.Number == 3 && look != FILE_OUT_OF_REACH)  // away, its files cannot be counted
             ComputeGame3ExtrasLevel();
     }
     if (AnyGameInstalled())
@@ -215,6 +244,8 @@ static void UninstallGame(int number)
         ReportError("Uninstall, but not Installed)", game.DisplayName, MB_OK, MainDialog);
         return;
     }
+    if (!GameWithinReach(game))
+        return;  // files that cannot be reached cannot be removed either
     char question[PATH_BUFFER];
     FormatText(question, sizeof question, "Uninstalling Starwarden %d will also erase any savegames.", number);
     if (ReportError(question, "Proceed?", MB_YESNO | MB_ICONQUESTION, MainDialog) != IDYES)

@@ -1,11 +1,13 @@
-// What every program on the compilation discs shares: bounded text, the
-// command-line tail, message boxes, and the hooks through which the test
-// harness watches a run (DSAGA_CHILD_LOG, DSAGA_EXIT_<NAME>, DSAGA_WAIT_<NAME>).
+// What every program on the compilation discs shares: the DLL search (each
+// restricts it first thing in WinMain), bounded text, the command-line tail,
+// message boxes, and the hooks through which the test harness watches a run
+// (DSAGA_CHILD_LOG, DSAGA_EXIT_<NAME>, DSAGA_WAIT_<NAME>).
 #ifndef CD_PROGRAM_H
 #define CD_PROGRAM_H
 
 #include <windows.h>
 
+#include "DllSearch.h"
 #include "Paths.h"
 
 #include <stddef.h>

@@ -145,6 +145,7 @@ static int RunGraphicsSetup(char drive)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     RecordRun("");
 
     char argument[CD_PATH_BUFFER];

@@ -133,6 +133,7 @@ static int ShowGameWindow(HINSTANCE instance)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     HANDLE guard = HoldGuardObject();
     RecordRun(ConfigField());
     int code = InTestMode() ? 0 : ShowGameWindow(instance);

@@ -227,6 +227,7 @@ static void ParseArguments(char *tail, int *low)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     RecordRun("");
 
     char name[CD_PATH_BUFFER];

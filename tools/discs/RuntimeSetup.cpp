@@ -5,6 +5,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     RecordRun("");
     return FinishRun("SWDSL", 0);
 }

@@ -164,6 +164,7 @@ static int RemoveLauncherCopy(const char *file)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     RecordRun("");
 
     char target[CD_PATH_BUFFER];

@@ -1,0 +1,24 @@
+// The DLL search of the launcher and of the disc's programs.
+#include "DllSearch.h"
+
+#include <windows.h>
+
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+void RestrictDllSearch(void)
+{
+    // Looked up, not imported: a system without it (before the update of
+    // Windows 7 that brought it) must still start the program.
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesProc)(DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    SetDefaultDllDirectoriesProc setDefault =
+        kernel != NULL ? (SetDefaultDllDirectoriesProc)(void (*)(void))GetProcAddress(kernel, "SetDefaultDllDirectories")
+                       : NULL;
+    if (setDefault != NULL)
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Where that call is missing, this at least takes the current directory
+    // out of the search.
+    SetDllDirectoryA("");
+}
