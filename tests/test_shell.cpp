@@ -141,13 +141,37 @@ TEST_F(Startup, DeletesTheDirectXSetupCopyFromTheStartupFolder)
     EXPECT_FALSE(PathExists(copy));
 }
 
-TEST_F(Startup, MainDialogIsTheOwnerOfTheCdPrompt)
+// The main dialog is still hidden: a box it owned would have no taskbar
+// button and could be lost behind the window the user mounts the disc in.
+TEST_F(Startup, CdPromptCanBeFoundAndStillHoldsTheMainDialog)
 {
+    InsertDisc('D', 0);
+    HWND owner = MainDialog;
+    bool ownsTaskbarButton = false, mainDisabled = false;
+    ScriptedUi ui;
+    ui.ExpectDialog(InsertCaption, [&](HWND box) {
+        owner = GetWindow(box, GW_OWNER);
+        LONG exStyle = GetWindowLongA(box, GWL_EXSTYLE);
+        ownsTaskbarButton = IsWindowVisible(box) && (exStyle & WS_EX_TOOLWINDOW) == 0;
+        mainDisabled = !IsWindowEnabled(MainDialog);
+    }, IDOK)
+      .ExpectBox(InsertCaption, InsertText, IDCANCEL);
+    EXPECT_EQ(STARTUP_END, RunStartup(MainDialog, GetModuleHandleA(NULL)));
+    ui.Verify();
+    EXPECT_EQ(NULL, owner);
+    EXPECT_TRUE(ownsTaskbarButton);
+    EXPECT_TRUE(mainDisabled);
+    EXPECT_TRUE(IsWindowEnabled(MainDialog));
+}
+
+TEST_F(Startup, BoxesOfTheShownMainDialogAreItsOwn)
+{
+    ShowWindow(MainDialog, SW_SHOW);
     InsertDisc('D', 0);
     HWND owner = NULL;
     ScriptedUi ui;
     ui.ExpectDialog(InsertCaption, [&](HWND box) { owner = GetWindow(box, GW_OWNER); }, IDCANCEL);
-    RunStartup(MainDialog, GetModuleHandleA(NULL));
+    EXPECT_EQ(0, RequireCD());
     ui.Verify();
     EXPECT_EQ(MainDialog, owner);
 }
@@ -255,12 +279,13 @@ TEST_F(MainDialogMessages, CommandsOutsideTheTableAreNotHandled)
     ui.Verify();
 }
 
+// Activation is left to the dialog manager too, which keeps the focus.
 TEST_F(MainDialogMessages, ActivationAndPaletteMessagesAnswerAsTheDialogExpects)
 {
-    EXPECT_TRUE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_CLICKACTIVE, 0));
-    EXPECT_TRUE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_ACTIVE, (LPARAM)MainDialog));
-    EXPECT_TRUE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_ACTIVE, 0));
-    EXPECT_TRUE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_INACTIVE, 0));
+    EXPECT_FALSE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_CLICKACTIVE, 0));
+    EXPECT_FALSE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_ACTIVE, (LPARAM)MainDialog));
+    EXPECT_FALSE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_ACTIVE, 0));
+    EXPECT_FALSE(MainDialogProc(MainDialog, WM_ACTIVATE, WA_INACTIVE, 0));
     EXPECT_FALSE(MainDialogProc(MainDialog, WM_QUERYNEWPALETTE, 0, 0));
     EXPECT_TRUE(MainDialogProc(MainDialog, WM_PALETTECHANGED, (WPARAM)MainDialog, 0));
 }

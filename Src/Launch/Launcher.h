@@ -123,6 +123,8 @@ void ReleaseFittedFonts(void);
 
 int RunLauncher(HINSTANCE instance);
 int ReportError(const char *text, const char *caption, UINT style, HWND owner);
+// Drops the clicks and keys queued while the launcher was busy.
+void DiscardUserInput(void);
 
 void CentreWindow(HWND window);
 void CentreAndShowWindow(HWND window);
