@@ -759,11 +759,17 @@ TEST_F(Additional, ShowsTheSizesThatAreCounted)
     EXPECT_EQ(counted, shown);
 }
 
+// Wine's dialog manager steps over the unchecked choices of a group with Tab
+// whatever their styles say; another one need not, so only the first choice
+// is a tab stop.
 TEST_F(Additional, TheChoicesAreOneTabStopWithTheArrowKeysInside)
 {
     std::vector<int> focus;
+    std::vector<bool> tabStops;
     ScriptedUi ui;
     ui.ExpectDialog("Starwarden 3 Additional Installation", [&](HWND dialog) {
+        for (int id : {IDC_ADD_NONE, IDC_ADD_BETTER, IDC_ADD_BEST})
+            tabStops.push_back((GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_TABSTOP) != 0);
         auto recordThenPress = [&focus](std::vector<UINT> keys) {
             return [&focus, keys](HWND d) {
                 focus.push_back(FocusedItem(d));
@@ -778,6 +784,7 @@ TEST_F(Additional, TheChoicesAreOneTabStopWithTheArrowKeysInside)
     EXPECT_EQ(1, AskAdditionalInstall());
     ui.Verify();
     EXPECT_EQ((std::vector<int>{IDOK, IDC_ADD_NONE, IDC_ADD_BETTER, IDCANCEL, IDOK}), focus);
+    EXPECT_EQ((std::vector<bool>{true, false, false}), tabStops);
 }
 
 TEST_F(Additional, EscapeCancels)
