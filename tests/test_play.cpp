@@ -173,6 +173,28 @@ TEST_F(Play, TabToAnotherGameThenARepaintThenEnterPlaysThatGame)
     EXPECT_EQ((std::vector<std::string>{"sw2", "sw2"}), GamesRun());
 }
 
+// The uninstall disables the button that had the focus: the keyboard still
+// reaches the dialog afterwards.
+TEST_F(Play, AfterAnUninstallTheFocusIsOnAControlStill)
+{
+    InstallGames(true, false, true);
+    int focusAfter = 0;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {
+        [](HWND dialog) { ClickItem(dialog, IDC_UNINSTALL3); },
+        [&](HWND dialog) {
+            focusAfter = FocusedItem(dialog);
+            PressKeyOnFocus(VK_RETURN);
+        },
+    });
+    ui.ExpectDialog("Proceed?", [](HWND box) { ClickItem(box, IDYES); }, 0);
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_FALSE(PathExists(std::string(Saga) + "sw3"));
+    EXPECT_EQ(IDC_GAME1, focusAfter);
+    EXPECT_EQ(std::vector<std::string>{"sw1"}, GamesRun());
+}
+
 TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
 {
     InstallGames(true, true, false);
