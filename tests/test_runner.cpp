@@ -195,7 +195,7 @@ bool WaitUpTo10s(const std::function<bool()> &done)
 
 // The setup broadcasts WM_SETTINGCHANGE and waits for every top-level
 // window, the hidden main dialog included, then waits for the go file.
-TEST_F(ChildRunner, ChildsBroadcastIsAnsweredAndAShownWindowKeepsPaintingButTakesNoClicks)
+TEST_F(ChildRunner, BroadcastOfAChildIsAnsweredAndAShownWindowKeepsPaintingButTakesNoClicks)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = RecordingOwnerProc;

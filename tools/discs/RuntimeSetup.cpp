@@ -12,7 +12,7 @@ static void AnnounceSettingsIfAsked()
     if (GetEnvironmentVariableA("DSAGA_BROADCAST_SWDSL", NULL, 0) == 0)
         return;
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, (LPARAM) "Environment", SMTO_NORMAL, 10000, &answer);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, (LPARAM)"Environment", SMTO_NORMAL, 10000, &answer);
     RecordRun("|broadcast=returned");
 }
 
