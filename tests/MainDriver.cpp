@@ -46,6 +46,15 @@ void PressOnMainDialog(ScriptedUi &ui, int button, std::function<void(HWND)> bef
     }, 0);
 }
 
+void StepOnMainDialog(ScriptedUi &ui, std::vector<DialogStep> steps)
+{
+    ui.ExpectDialog(MainCaption, [steps](HWND dialog) {
+        std::vector<DialogStep> all = steps;
+        all.push_back([](HWND d) { SetTimer(d, QuitTimer, 150, QuitWhenIdle); });
+        StepThrough(dialog, all);
+    }, 0);
+}
+
 INT_PTR RunMainDialog()
 {
     TextsAtQuit.clear();

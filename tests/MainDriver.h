@@ -21,6 +21,10 @@
 // clicked (a check box toggles its mark as a click would); `before` looks
 // at the dialog first.
 void PressOnMainDialog(ScriptedUi &ui, int button, std::function<void(HWND)> before = nullptr);
+// The same, with input given as a user gives it: the steps run one by one
+// (StepThrough), each once the dialog has handled the one before, then the
+// dialog is quit as soon as it is idle.
+void StepOnMainDialog(ScriptedUi &ui, std::vector<DialogStep> steps);
 // Runs IDD_MAIN modally with the launcher's procedure; returns its result.
 INT_PTR RunMainDialog();
 // A control's text as it was when the main dialog was quit.

@@ -591,3 +591,92 @@ bool ListHasText(HWND dlg, int id, const char *text)
     HWND list = GetDlgItem(dlg, id);
     return list != nullptr && FindExactEntry(list, text) >= 0;
 }
+
+namespace {
+
+void PostKey(HWND control, UINT key)
+{
+    UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+    PostMessageA(control, WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageA(control, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
+}
+
+LPARAM MiddleOf(HWND control)
+{
+    RECT client;
+    GetClientRect(control, &client);
+    return MAKELPARAM(client.right / 2, client.bottom / 2);
+}
+
+HWND ItemToClick(HWND dlg, int id)
+{
+    HWND control = GetDlgItem(dlg, id);
+    EXPECT_NE(nullptr, control) << "no control " << id << " to click";
+    return control;
+}
+
+// Steps still to run, per dialog.
+std::vector<std::pair<HWND, std::vector<DialogStep>>> g_steps;
+const UINT_PTR kStepTimer = 0x5354;
+
+void CALLBACK RunNextStep(HWND dlg, UINT, UINT_PTR, DWORD)
+{
+    if (!IsWindowEnabled(dlg) || !IsWindowVisible(dlg))
+        return;
+    for (size_t i = 0; i < g_steps.size(); ++i) {
+        if (g_steps[i].first != dlg)
+            continue;
+        DialogStep step = g_steps[i].second.front();
+        g_steps[i].second.erase(g_steps[i].second.begin());
+        if (g_steps[i].second.empty()) {
+            g_steps.erase(g_steps.begin() + i);
+            KillTimer(dlg, kStepTimer);
+        }
+        step(dlg);  // may run a modal loop that comes back here
+        return;
+    }
+    KillTimer(dlg, kStepTimer);
+}
+
+}  // namespace
+
+void PressKeyOnFocus(UINT key)
+{
+    HWND focus = GetFocus();
+    EXPECT_NE(nullptr, focus) << "no window has the focus for key " << key;
+    if (focus != nullptr)
+        PostKey(focus, key);
+}
+
+void ClickItem(HWND dlg, int id)
+{
+    HWND control = ItemToClick(dlg, id);
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MiddleOf(control));
+    PostMessageA(control, WM_LBUTTONUP, 0, MiddleOf(control));
+}
+
+void DoubleClickItem(HWND dlg, int id)
+{
+    HWND control = ItemToClick(dlg, id);
+    ClickItem(dlg, id);
+    PostMessageA(control, WM_LBUTTONDBLCLK, MK_LBUTTON, MiddleOf(control));
+    PostMessageA(control, WM_LBUTTONUP, 0, MiddleOf(control));
+}
+
+int FocusedItem(HWND dlg)
+{
+    HWND focus = GetFocus();
+    return focus != nullptr && IsChild(dlg, focus) ? GetDlgCtrlID(focus) : 0;
+}
+
+void StepThrough(HWND dlg, std::vector<DialogStep> steps)
+{
+    // A window handle is reused: steps left for a closed dialog are not its.
+    for (size_t i = g_steps.size(); i-- > 0;)
+        if (g_steps[i].first == dlg)
+            g_steps.erase(g_steps.begin() + i);
+    if (steps.empty())
+        return;
+    g_steps.emplace_back(dlg, std::move(steps));
+    SetTimer(dlg, kStepTimer, 100, RunNextStep);
+}

@@ -119,4 +119,19 @@ bool DoubleClickListText(HWND dlg, int id, const char *text);
 // Whether the list box holds an entry of exactly this text; selects nothing.
 bool ListHasText(HWND dlg, int id, const char *text);
 
+// Input as a user gives it, posted to the window as the system would post
+// it: a key goes down and up on the control that has the focus (a test
+// failure when none has); a click is a button-down and button-up pair at
+// the middle of a control; a double click the four messages of one.
+void PressKeyOnFocus(UINT key);
+void ClickItem(HWND dlg, int id);
+void DoubleClickItem(HWND dlg, int id);
+// The id of the control that has the focus, 0 when none of `dlg` has.
+int FocusedItem(HWND dlg);
+// Runs each step on `dlg` once the one before and the input it gave have
+// been handled: at an idle moment of the modal loops, while `dlg` is
+// enabled and visible (so never while a box of its own is open).
+typedef std::function<void(HWND)> DialogStep;
+void StepThrough(HWND dlg, std::vector<DialogStep> steps);
+
 #endif

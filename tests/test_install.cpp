@@ -626,6 +626,37 @@ TEST_F(Chooser, AnExistingPathIsConfirmedAndHandedBackWithItsBackslash)
     EXPECT_EQ("C:\\dsaga-tests", CurrentDirectory());  // listing moved it; it is back
 }
 
+TEST_F(Chooser, EnterInTheListOpensTheEntryAndInThePathBoxActsAsOk)
+{
+    CreateDirectoryA((TestRoot() + "Games").c_str(), NULL);
+    std::string shown;
+    ScriptedUi ui;
+    ui.SetWatchdogTimeout(5000);
+    ui.ExpectDialog(ChooserCaption, [&](HWND dialog) {
+        StepThrough(dialog, {
+            [](HWND d) {
+                EXPECT_TRUE(SelectListText(d, IDC_DIR_LIST, "[dsaga-tests]"));
+                SetFocus(GetDlgItem(d, IDC_DIR_LIST));
+                PressKeyOnFocus(VK_RETURN);
+            },
+            [&](HWND d) {
+                shown = ItemText(d, IDC_DIR_EDIT);
+                ClickItem(d, IDC_DIR_EDIT);
+            },
+            [](HWND d) {
+                EXPECT_EQ(IDC_DIR_EDIT, FocusedItem(d));
+                SetEditText(d, IDC_DIR_EDIT, "c:\\dsaga-tests\\Games");
+                PressKeyOnFocus(VK_RETURN);
+            },
+        });
+    }, 0)
+      .ExpectBox(ConfirmCaption, "C:\\dsaga-tests\\Games\\", IDYES);
+    EXPECT_EQ(1, Choose());
+    ui.Verify();
+    EXPECT_EQ("C:\\dsaga-tests\\", shown);
+    EXPECT_STREQ("C:\\dsaga-tests\\Games\\", result);
+}
+
 TEST_F(Chooser, CancelEscapeAndTheCloseBoxHandNothingBack)
 {
     const std::function<void(HWND)> ways[] = {
@@ -734,6 +765,34 @@ TEST_F(Additional, ShowsTheSizesThatAreCounted)
     EXPECT_EQ(counted, shown);
 }
 
+// Wine's dialog manager steps over the unchecked choices of a group with Tab
+// whatever their styles say; another one need not, so only the first choice
+// is a tab stop.
+TEST_F(Additional, TheChoicesAreOneTabStopWithTheArrowKeysInside)
+{
+    std::vector<int> focus;
+    std::vector<bool> tabStops;
+    ScriptedUi ui;
+    ui.ExpectDialog("Starwarden 3 Additional Installation", [&](HWND dialog) {
+        for (int id : {IDC_ADD_NONE, IDC_ADD_BETTER, IDC_ADD_BEST})
+            tabStops.push_back((GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_TABSTOP) != 0);
+        auto recordThenPress = [&focus](std::vector<UINT> keys) {
+            return [&focus, keys](HWND d) {
+                focus.push_back(FocusedItem(d));
+                for (UINT key : keys)
+                    PressKeyOnFocus(key);
+            };
+        };
+        StepThrough(dialog, {recordThenPress({VK_TAB}), recordThenPress({VK_DOWN}),
+                             recordThenPress({VK_SPACE, VK_TAB}), recordThenPress({VK_TAB}),
+                             recordThenPress({VK_RETURN})});
+    }, 0);
+    EXPECT_EQ(1, AskAdditionalInstall());
+    ui.Verify();
+    EXPECT_EQ((std::vector<int>{IDOK, IDC_ADD_NONE, IDC_ADD_BETTER, IDCANCEL, IDOK}), focus);
+    EXPECT_EQ((std::vector<bool>{true, false, false}), tabStops);
+}
+
 TEST_F(Additional, EscapeCancels)
 {
     ScriptedUi ui;
@@ -748,14 +807,40 @@ TEST_F(Additional, EscapeCancels)
 
 namespace {
 
-TEST(InstallNextGame, OnceAGameIsInstalledTheDirectoryIsNotAskedAgain)
+// Game 1 as an earlier run left it; returns the install directory.
+std::string PutInstalledGame1()
 {
     ResetTestState();
     const std::string saga = TestRoot() + "saga\\";
     CreateDirectoryA(saga.c_str(), NULL);
     CreateDirectoryA((saga + "sw1").c_str(), NULL);
-    ASSERT_TRUE(CopyFileA("D:\\sw1\\sw1.exe", (saga + "sw1\\sw1.exe").c_str(), FALSE));
+    EXPECT_TRUE(CopyFileA("D:\\sw1\\sw1.exe", (saga + "sw1\\sw1.exe").c_str(), FALSE));
     WriteRecord(saga.c_str(), "D", 1, 0, 0, 0);
+    return saga;
+}
+
+// Both clicks of a double click, and a click on Quit, all given before the
+// copy is over: it installs, and nothing more.
+TEST(InstallNextGame, ClicksGivenDuringTheCopyAreNotReplayedAfterIt)
+{
+    const std::string saga = PutInstalledGame1();
+    ExplorerStandIn explorer;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {[](HWND dialog) {
+        DoubleClickItem(dialog, IDC_GAME2);
+        ClickItem(dialog, IDCANCEL);
+    }});
+    RunMainDialog();
+    ui.Verify();
+    ExpectCopiedFiles("D:\\sw2\\", saga + "sw2\\");
+    EXPECT_TRUE(ChildRunsOf("sw2").empty());
+    EXPECT_EQ("Play Starwarden 2", TextAtQuit(IDC_GAME2));  // quit by the driver, not by the click
+    DeleteLauncherKey();
+}
+
+TEST(InstallNextGame, OnceAGameIsInstalledTheDirectoryIsNotAskedAgain)
+{
+    const std::string saga = PutInstalledGame1();
     ExplorerStandIn explorer;
     ScriptedUi ui;
     PressOnMainDialog(ui, IDC_GAME2);

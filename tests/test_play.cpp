@@ -124,6 +124,79 @@ TEST_F(Play, Game3AsksForDisc2OrAnyPlayDiscByItsIndexFile)
     }
 }
 
+// ------------------------------------------- the keyboard on the main dialog
+
+// The games whose programs ran, in order ("sw1", "sw2", "sw3w").
+std::vector<std::string> GamesRun()
+{
+    std::vector<std::string> games;
+    for (const std::string &line : ReadLineList(ChildLog()))
+        games.push_back(line.substr(0, line.find('|')));
+    return games;
+}
+
+TEST_F(Play, EnterAtStartPressesTheFocusedButtonAndAsksNoUninstallQuestion)
+{
+    InstallGames(true, false, true);
+    int focused = 0;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {[&](HWND dialog) {
+        focused = FocusedItem(dialog);
+        PressKeyOnFocus(VK_RETURN);
+    }});
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();  // no "Proceed?" question
+    EXPECT_EQ(IDC_GAME1, focused);
+    EXPECT_EQ(std::vector<std::string>{"sw1"}, GamesRun());
+    EXPECT_EQ(1u, RecordNumber("Starwarden 3 Installed"));
+    EXPECT_TRUE(PathExists(std::string(Saga) + "sw3\\sw3w.exe"));
+}
+
+TEST_F(Play, TabToAnotherGameThenARepaintThenEnterPlaysThatGame)
+{
+    InstallGames(false, true, true);
+    int focusAfterTab = 0, focusAfterPaint = 0;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {
+        [](HWND) { PressKeyOnFocus(VK_TAB); },
+        [&](HWND dialog) {
+            focusAfterTab = FocusedItem(dialog);
+            RedrawWindow(dialog, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            focusAfterPaint = FocusedItem(dialog);
+            PressKeyOnFocus(VK_RETURN);
+        },
+        // After the game the focus is where it was, so Enter plays it again.
+        [](HWND) { PressKeyOnFocus(VK_RETURN); },
+    });
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_EQ(IDC_GAME2, focusAfterTab);  // "Uninstall Starwarden 1" is disabled
+    EXPECT_EQ(IDC_GAME2, focusAfterPaint);
+    EXPECT_EQ((std::vector<std::string>{"sw2", "sw2"}), GamesRun());
+}
+
+// The uninstall disables the button that had the focus: the keyboard still
+// reaches the dialog afterwards.
+TEST_F(Play, AfterAnUninstallTheFocusIsOnAControlStill)
+{
+    InstallGames(true, false, true);
+    int focusAfter = 0;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {
+        [](HWND dialog) { ClickItem(dialog, IDC_UNINSTALL3); },
+        [&](HWND dialog) {
+            focusAfter = FocusedItem(dialog);
+            PressKeyOnFocus(VK_RETURN);
+        },
+    });
+    ui.ExpectDialog("Proceed?", [](HWND box) { ClickItem(box, IDYES); }, 0);
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_FALSE(PathExists(std::string(Saga) + "sw3"));
+    EXPECT_EQ(IDC_GAME1, focusAfter);
+    EXPECT_EQ(std::vector<std::string>{"sw1"}, GamesRun());
+}
+
 TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
 {
     InstallGames(true, true, false);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "TestEnv.h"
@@ -19,6 +20,7 @@ protected:
     {
         ResetTestState();
         CreatePanelForTest();
+        ShowWindow(MainDialog, SW_SHOW);  // as when a game is played
         LauncherState.InstalledFrom[0] = 'E';
     }
     void TearDown() override
@@ -92,7 +94,8 @@ protected:
     }
     void TearDown() override
     {
-        for (const char *name : {"DSAGA_CHILD_LOG", "DSAGA_EXIT_SW1", "DSAGA_WAIT_SW1"})
+        for (const char *name : {"DSAGA_CHILD_LOG", "DSAGA_EXIT_SW1", "DSAGA_WAIT_SW1", "DSAGA_WAIT_SWDSL",
+                                 "DSAGA_BROADCAST_SWDSL"})
             SetEnvironmentVariableA(name, NULL);
         DestroyPanelForTest();
     }
@@ -156,6 +159,86 @@ TEST_F(ChildRunner, MainDialogIsHiddenWhileTheChildRunsAndShownAfterwards)
     RunAndWait(work.c_str(), "D:\\sw1\\sw1.exe", "", MainDialog);
     watcher.join();
     EXPECT_EQ(1, hiddenSeen.load());
+    EXPECT_TRUE(IsWindowVisible(MainDialog));
+}
+
+// What a window of the launcher that stays on the screen while a child runs
+// (the previews dialog) is given meanwhile.
+struct OwnerSeen {
+    std::atomic<int> settingChanges{0}, paints{0}, clicks{0};
+};
+OwnerSeen *SeenByOwner;
+
+LRESULT CALLBACK RecordingOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (SeenByOwner != nullptr) {
+        if (message == WM_SETTINGCHANGE)
+            SeenByOwner->settingChanges++;
+        else if (message == WM_PAINT)
+            SeenByOwner->paints++;
+        else if (message == WM_LBUTTONDOWN)
+            SeenByOwner->clicks++;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Polls for at most the hang bound; true once `done` holds.
+bool WaitUpTo10s(const std::function<bool()> &done)
+{
+    for (int i = 0; i < 200; i++) {
+        if (done())
+            return true;
+        Sleep(50);
+    }
+    return done();
+}
+
+// The setup broadcasts WM_SETTINGCHANGE and waits for every top-level
+// window, the hidden main dialog included, then waits for the go file.
+TEST_F(ChildRunner, BroadcastOfAChildIsAnsweredAndAShownWindowKeepsPaintingButTakesNoClicks)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RecordingOwnerProc;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = "DSagaRecordingOwner";
+    RegisterClassA(&windowClass);
+    HWND owner = CreateWindowExA(0, windowClass.lpszClassName, "owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, NULL,
+                                 NULL, GetModuleHandleA(NULL), NULL);
+    ASSERT_TRUE(owner != NULL);
+    OwnerSeen seen;
+    SeenByOwner = &seen;
+    std::string go = TestRoot() + "go";
+    SetEnvironmentVariableA("DSAGA_BROADCAST_SWDSL", "1");
+    SetEnvironmentVariableA("DSAGA_WAIT_SWDSL", go.c_str());
+
+    bool broadcastReturned = false, paintedMeanwhile = false, answeredMeanwhile = false;
+    std::thread user([&] {
+        broadcastReturned = WaitUpTo10s([] { return ChildRunsOf("swdsl").size() == 2; });
+        answeredMeanwhile = seen.settingChanges > 0;
+        int paintsBefore = seen.paints;
+        InvalidateRect(owner, NULL, TRUE);
+        paintedMeanwhile = WaitUpTo10s([&] { return seen.paints > paintsBefore; });
+        PostMessageA(owner, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        PostMessageA(owner, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+        Sleep(200);
+        WriteFileBytes(go, "go");
+    });
+    RunAndWait(work.c_str(), "D:\\DXSetup\\swdsl.exe", "D:\\DXSetup\\swdsl.exe", owner);
+    user.join();
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    SeenByOwner = nullptr;
+    DestroyWindow(owner);
+    UnregisterClassA(windowClass.lpszClassName, GetModuleHandleA(NULL));
+
+    std::vector<std::string> runs = ChildRunsOf("swdsl");
+    ASSERT_EQ(2u, runs.size());
+    EXPECT_NE(std::string::npos, runs[1].find("|broadcast=returned")) << runs[1];
+    EXPECT_TRUE(broadcastReturned) << "the broadcast was still waiting for the launcher after 10 s";
+    EXPECT_TRUE(answeredMeanwhile);
+    EXPECT_TRUE(paintedMeanwhile);
+    EXPECT_EQ(0, seen.clicks.load());  // given while the child ran
     EXPECT_TRUE(IsWindowVisible(MainDialog));
 }
 

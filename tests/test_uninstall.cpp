@@ -186,6 +186,22 @@ TEST_F(Uninstall, RecordThatCannotBeSavedKeepsTheGameWhole)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(2).c_str()));
 }
 
+// Erasing savegames is not what a reflex Enter should do.
+TEST_F(Uninstall, EnterAtTheQuestionAnswersNo)
+{
+    Install(true, false, true);
+    for (int game : {1, 3}) {
+        SCOPED_TRACE(game);
+        ScriptedUi ui;
+        ui.ExpectDialog("Proceed?", [](HWND) { PressKeyOnFocus(VK_RETURN); }, 0);
+        RunUninstall(game);
+        ui.Verify();
+        EXPECT_TRUE(PathExists(GameDirectory(game) + GameTable[game - 1].Executable));
+        EXPECT_EQ(1, *GameTable[game - 1].InstalledFlag);
+        EXPECT_EQ(std::vector<unsigned char>({1, 0, 0, 0}), FlagBytes(game));
+    }
+}
+
 TEST_F(Uninstall, NoAtTheQuestionChangesNothing)
 {
     Install(true, false, true);

@@ -52,6 +52,35 @@ int StartChild(const char *workingDirectory, const char *programPath, char *comm
                           &startup, child);
 }
 
+// Looks at the queue at least this often while a child runs, so that a
+// dialog left on the screen is never taken for one that hangs.
+enum { CHILD_LOOK_INTERVAL_MS = 1000, MAX_PAINTS_PER_LOOK = 32 };
+
+// A child may send the launcher a message and wait for the answer (a setup
+// broadcasting WM_SETTINGCHANGE to every top-level window, hidden ones
+// included): sent messages are answered at once, and a window still on the
+// screen (the previews dialog) keeps painting. Clicks and keys are dropped,
+// since they were aimed at a screen the child covers; posted messages wait
+// until the child has ended, so no command can start in the meantime.
+static void WaitForChildToEnd(HANDLE process)
+{
+    const DWORD wake = QS_SENDMESSAGE | QS_PAINT | QS_INPUT;
+    for (;;) {
+        DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, CHILD_LOOK_INTERVAL_MS, wake);
+        if (woken != WAIT_OBJECT_0 + 1 && woken != WAIT_TIMEOUT)
+            return;  // the child has ended, or its handle cannot be waited on
+        MSG message;
+        PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        // Bounded: a window that never validates itself must not hold the wait.
+        for (int paints = 0; paints < MAX_PAINTS_PER_LOOK; paints++) {
+            if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE | PM_QS_PAINT))
+                break;
+            DispatchMessageA(&message);
+        }
+        DiscardUserInput();
+    }
+}
+
 // How a child run ended: a caller may need to tell a program that never
 // started from one that ran and left no usable exit code.
 enum ChildOutcome { CHILD_NOT_STARTED, CHILD_ENDED, CHILD_CODE_UNKNOWN };
@@ -73,10 +102,15 @@ static ChildOutcome RunChild(const char *workingDirectory, const char *programPa
 
     BOOL ownerWasVisible = IsWindowVisible(owner);
     HideMainDialog();
-    WaitForSingleObject(child.hProcess, INFINITE);
+    WaitForChildToEnd(child.hProcess);
+    DiscardUserInput();
     if (ownerWasVisible)
         ShowMainDialog();
-    SetFocus(owner);
+    // Showing the dialog gave its control back the focus; giving it to the
+    // dialog itself again would move it to the first control.
+    HWND focus = GetFocus();
+    if (focus != owner && !IsChild(owner, focus))
+        SetFocus(owner);
     BOOL haveCode = GetExitCodeProcess(child.hProcess, exitCode);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);

@@ -293,6 +293,7 @@ static int RunFilePass(const FilePass &pass, const char *statusText)
     SetProgressRange(0, (int)count);
     int passed = error == 0 && StepThroughFiles(pass, count);
     HideStatusArea();
+    DiscardUserInput();
     return passed;
 }
 
@@ -510,6 +511,7 @@ static void CopyAdditionalFiles(const char *gameDirectory)
             CopyAdditionalFile(cdRoot, gameDirectory, name, &pace);
     }
     HideStatusArea();
+    DiscardUserInput();
 }
 
 int InstallGame3(void)
@@ -875,8 +877,15 @@ static int AcceptTypedPath(void)
 }
 
 // A message whose wParam is this mark, of any kind, opens the selected entry
-// while the list has the focus, as a double click does.
-enum { SELF_OPEN_MARK = 0xFACE };
+// while the list has the focus, as a double click does. The chooser's own
+// message carrying it is none of the dialog manager's (WM_USER + 1 would be
+// DM_SETDEFID, taking the default away from OK).
+enum { SELF_OPEN_MARK = 0xFACE, WM_OPEN_IF_LIST_FOCUSED = WM_APP + 1 };
+
+static int ListHasFocus(void)
+{
+    return GetFocus() == GetDlgItem(ChooserWindow, IDC_DIR_LIST);
+}
 
 static BOOL OnInitChooser(HWND dialog)
 {
@@ -885,7 +894,7 @@ static BOOL OnInitChooser(HWND dialog)
     CentreChooser();
     NavigateChooser(ChooserPath, 1);
     // Opens the selected entry at once if the list already has the focus.
-    SendMessageA(dialog, WM_USER + 1, SELF_OPEN_MARK, 0);
+    SendMessageA(dialog, WM_OPEN_IF_LIST_FOCUSED, SELF_OPEN_MARK, 0);
     return TRUE;
 }
 
@@ -893,6 +902,11 @@ static BOOL OnChooserCommand(HWND dialog, WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
     case IDOK:
+        // Enter in the list opens its entry; anywhere else it is OK.
+        if (ListHasFocus()) {
+            OpenSelectedEntry();
+            return TRUE;
+        }
         if (!AcceptTypedPath())
             return TRUE;
         ChooserCancelled = 0;

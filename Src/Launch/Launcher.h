@@ -141,6 +141,8 @@ int RunLauncher(HINSTANCE instance);
 int ReportError(const char *text, const char *caption, UINT style, HWND owner);
 // The same box, for a text that names a folder the code page cannot write.
 int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND owner);
+// Drops the clicks and keys queued while the launcher was busy.
+void DiscardUserInput(void);
 
 void CentreWindow(HWND window);
 void CentreAndShowWindow(HWND window);

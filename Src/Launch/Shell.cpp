@@ -9,17 +9,41 @@
 // ---------------------------------------------------------------------------
 // Message boxes
 
-int ReportError(const char *text, const char *caption, UINT style, HWND owner)
-{
-    return MessageBoxA(owner, text, caption, style);
-}
-
+// A box owned by a hidden window would have no taskbar button and could
+// sit unseen behind other programs (the CD prompt at start-up, while the
+// user is off mounting the disc). It is owned by none instead: task-modal,
+// it still disables every window of the launcher until it is answered.
 int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND owner)
 {
     WCHAR wideCaption[PATH_BUFFER];
     if (MultiByteToWideChar(CP_ACP, 0, caption, -1, wideCaption, PATH_BUFFER) == 0)
         wideCaption[0] = L'\0';
+    if (owner != NULL && !IsWindowVisible(owner))
+        return MessageBoxW(NULL, text, wideCaption, style | MB_TASKMODAL | MB_SETFOREGROUND);
     return MessageBoxW(owner, text, wideCaption, style);
+}
+
+// Every message is built in at most four path buffers.
+int ReportError(const char *text, const char *caption, UINT style, HWND owner)
+{
+    WCHAR wide[4 * PATH_BUFFER];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 4 * PATH_BUFFER) == 0)
+        wide[0] = L'\0';
+    return ReportWideError(wide, caption, style, owner);
+}
+
+// Clicks and keys given while the launcher was busy (copying, deleting,
+// waiting for a child) were aimed at a screen that has changed since: a
+// double click on "Install" would otherwise play the game just installed.
+void DiscardUserInput(void)
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+        ;
+    while (PeekMessageA(&message, NULL, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE))
+        ;
+    while (PeekMessageA(&message, NULL, WM_NCMOUSEMOVE, WM_NCMBUTTONDBLCLK, PM_REMOVE))
+        ;
 }
 
 // ---------------------------------------------------------------------------
@@ -342,7 +366,21 @@ void ResetShellGuards(void)
     LauncherSemaphore = NULL;
 }
 
-static BOOL OnMainCommand(HWND dialog, int id)
+// A command may disable the button that had the focus (an uninstall) or
+// leave the focus nowhere; the keyboard must still reach a control.
+static void KeepFocusOnAControl(HWND dialog)
+{
+    if (!IsWindowVisible(dialog) || GetActiveWindow() != dialog)
+        return;
+    HWND focus = GetFocus();
+    if (focus != NULL && IsChild(dialog, focus) && IsWindowEnabled(focus))
+        return;
+    HWND first = GetNextDlgTabItem(dialog, NULL, FALSE);
+    if (first != NULL)
+        SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)first, TRUE);
+}
+
+static BOOL RunGuardedCommand(HWND dialog, int id)
 {
     if (CommandRunning) {
         if (id == IDC_INVULNERABLE)  // the box has toggled itself: put its mark back
@@ -352,19 +390,34 @@ static BOOL OnMainCommand(HWND dialog, int id)
     CommandRunning = 1;
     BOOL handled = RunMainCommand(dialog, id);
     CommandRunning = 0;
+    KeepFocusOnAControl(dialog);
     return handled;
 }
 
-// The dialog itself, not a button, holds the focus after every paint, so a
-// key press never goes to whichever button last had the focus.
+// The push buttons notify their focus: the one with the focus is the
+// default, so Enter presses the button the user sees focused.
+static BOOL OnMainCommand(HWND dialog, WPARAM wParam)
+{
+    switch (HIWORD(wParam)) {
+    case BN_CLICKED:
+        return RunGuardedCommand(dialog, LOWORD(wParam));
+    case BN_SETFOCUS:
+        SendMessageA(dialog, DM_SETDEFID, LOWORD(wParam), 0);
+        return TRUE;
+    default:  // a notifying button's loss of focus or double click
+        return FALSE;
+    }
+}
+
 static void OnMainPaint(HWND dialog)
 {
     PAINTSTRUCT paint;
     BeginPaint(dialog, &paint);
     EndPaint(dialog, &paint);
-    SetFocus(dialog);
 }
 
+// The dialog manager then saves the focus on deactivation and gives it back
+// on activation.
 static void OnMainActivate(HWND dialog, WPARAM wParam, LPARAM lParam)
 {
     if (LOWORD(wParam) != WA_ACTIVE || (HWND)lParam == dialog)
@@ -381,13 +434,13 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         return OnInitMain(dialog);
     case WM_COMMAND:
-        return OnMainCommand(dialog, LOWORD(wParam));
+        return OnMainCommand(dialog, wParam);
     case WM_PAINT:
         OnMainPaint(dialog);
         return TRUE;
     case WM_ACTIVATE:
         OnMainActivate(dialog, wParam, lParam);
-        return TRUE;
+        return FALSE;
     case WM_QUERYNEWPALETTE:
         QueryNewPaletteStep(&MainArtPanel, dialog);
         return FALSE;

@@ -248,7 +248,7 @@ static void UninstallGame(int number)
         return;  // files that cannot be reached cannot be removed either
     char question[PATH_BUFFER];
     FormatText(question, sizeof question, "Uninstalling Starwarden %d will also erase any savegames.", number);
-    if (ReportError(question, "Proceed?", MB_YESNO | MB_ICONQUESTION, MainDialog) != IDYES)
+    if (ReportError(question, "Proceed?", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, MainDialog) != IDYES)
         return;
 
     char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER], leftovers[PATH_BUFFER];

@@ -3,9 +3,23 @@
 // success (0, no restart needed) without showing a window.
 #include "CdProgram.h"
 
+// Setups announce the settings they changed to every top-level window and
+// wait for the answers, as installers do. The tests ask for it with
+// DSAGA_BROADCAST_SWDSL, to see that a launcher waiting for its child still
+// answers; the timeout only bounds a launcher that does not.
+static void AnnounceSettingsIfAsked()
+{
+    if (GetEnvironmentVariableA("DSAGA_BROADCAST_SWDSL", NULL, 0) == 0)
+        return;
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, (LPARAM)"Environment", SMTO_NORMAL, 10000, &answer);
+    RecordRun("|broadcast=returned");
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
     RecordRun("");
+    AnnounceSettingsIfAsked();
     return FinishRun("SWDSL", 0);
 }
