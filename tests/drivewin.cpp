@@ -9,6 +9,8 @@
 //                                       suspends the window's thread and prints the thread's id
 //   drivewin resume THREAD              lets a paused thread go on
 //   drivewin close CAPTION SECONDS      closes the window (WM_CLOSE), as its close box does
+//   drivewin type CAPTION ID TEXT SECONDS
+//                                       puts TEXT into the window's control ID (an edit box)
 // A last argument names the desktop the windows live on (a Wine virtual
 // desktop started with "explorer /desktop=NAME").
 #include <windows.h>
@@ -146,6 +148,12 @@ static int RunCommand(const char *command, const char *caption, char **rest)
         HWND control = GetDlgItem(window, id);
         return control != NULL && PostMessageA(control, BM_CLICK, 0, 0) ? 0 : 1;
     }
+    if (strcmp(command, "type") == 0) {
+        DWORD_PTR result;
+        HWND control = GetDlgItem(window, id);
+        return control != NULL && SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)rest[1], SMTO_ABORTIFHUNG,
+                                                      5000, &result) && result ? 0 : 1;
+    }
     if (strcmp(command, "pause") == 0)
         return PauseWhenCopied(window, rest[0], atoi(rest[1]));
     fprintf(stderr, "drivewin: unknown command %s\n", command);
@@ -160,13 +168,14 @@ int main(int argc, char **argv)
     if (argc >= 2 && (strcmp(argv[1], "press") == 0 || strcmp(argv[1], "click") == 0 ||
                       strcmp(argv[1], "answer") == 0))
         extra = 1;
-    else if (argc >= 2 && strcmp(argv[1], "pause") == 0)
+    else if (argc >= 2 && (strcmp(argv[1], "pause") == 0 || strcmp(argv[1], "type") == 0))
         extra = 2;
     int fixed = 4 + extra;
     if (argc != fixed && argc != fixed + 1) {
         fprintf(stderr, "usage: drivewin wait|quit|close CAPTION SECONDS [DESKTOP]\n"
                         "       drivewin press|answer|click CAPTION ID SECONDS [DESKTOP]\n"
                         "       drivewin pause CAPTION DIR COUNT SECONDS [DESKTOP]\n"
+                        "       drivewin type CAPTION ID TEXT SECONDS [DESKTOP]\n"
                         "       drivewin resume THREAD\n");
         return 2;
     }

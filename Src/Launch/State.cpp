@@ -611,10 +611,10 @@ int CompanyKeyIsEmpty(void)
 // Read in UTF-16: the 8-bit read has a '?' for every character the code
 // page lacks, and a user's name often has such characters. On failure the
 // key is closed, as every registry helper here does.
-static int ReadShellFolder(HKEY key, const char *valueName, WCHAR *folder)
+static int ReadShellFolder(HKEY key, const char *valueName, WCHAR folder[PATH_BUFFER + 1])
 {
     WCHAR name[64];
-    DWORD type, bytes = (PATH_BUFFER - 1) * sizeof(WCHAR);
+    DWORD type, bytes = PATH_BUFFER * sizeof(WCHAR);  // `folder` has room for one more
     if (MultiByteToWideChar(CP_ACP, 0, valueName, -1, name, 64) == 0
         || RegQueryValueExW(key, name, NULL, &type, (BYTE *)folder, &bytes) != ERROR_SUCCESS)
         return ReportUnreadableValue(key, valueName);
@@ -628,7 +628,7 @@ static int ReadShellFolder(HKEY key, const char *valueName, WCHAR *folder)
 static int GetShellFolder(const char *valueName, const char *suffix, char *buffer, const char *consequence)
 {
     HKEY key;
-    WCHAR folder[PATH_BUFFER];
+    WCHAR folder[PATH_BUFFER + 1];
     if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return 0;
     if (!ReadShellFolder(key, valueName, folder))
