@@ -61,6 +61,16 @@ INT_PTR RunMainDialog()
     return DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
 }
 
+void PressOnceOnMainDialog(int button, std::function<void(ScriptedUi &)> expect)
+{
+    ScriptedUi ui;
+    PressOnMainDialog(ui, button);
+    if (expect)
+        expect(ui);
+    RunMainDialog();
+    ui.Verify();
+}
+
 std::string TextAtQuit(int id)
 {
     auto found = TextsAtQuit.find(id);

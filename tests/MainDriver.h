@@ -27,6 +27,9 @@ void PressOnMainDialog(ScriptedUi &ui, int button, std::function<void(HWND)> bef
 void StepOnMainDialog(ScriptedUi &ui, std::vector<DialogStep> steps);
 // Runs IDD_MAIN modally with the launcher's procedure; returns its result.
 INT_PTR RunMainDialog();
+// Runs the main dialog once with `button` pressed and the answers `expect`
+// scripts (nothing more when null), and verifies them.
+void PressOnceOnMainDialog(int button, std::function<void(ScriptedUi &)> expect = nullptr);
 // A control's text as it was when the main dialog was quit.
 std::string TextAtQuit(int id);
 

@@ -11,6 +11,11 @@
 #include <sstream>
 
 const char MainCaption[] = "Starwarden: The Draxmoor Saga";
+const char DefaultDir[] = "C:\\Program Files\\Draxmoor Saga\\";
+const char AskCaption[] = "Do you wish to install to:";
+const char ChooserCaption[] = "Change the Install Directory";
+const char CreateCaption[] = "The path you typed in does NOT exist.  Create it?";
+const char ConfirmCaption[] = "Change the install directory to:";
 
 std::string MediaDirectory()
 {

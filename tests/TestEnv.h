@@ -13,6 +13,12 @@
 
 // The main dialog's caption, as every test that finds or expects it names it.
 extern const char MainCaption[];
+// The install directory's question and chooser, as the install tests expect them.
+extern const char DefaultDir[];
+extern const char AskCaption[];
+extern const char ChooserCaption[];
+extern const char CreateCaption[];
+extern const char ConfirmCaption[];
 
 // The media directory that scripts/test laid out (Windows path).
 std::string MediaDirectory();

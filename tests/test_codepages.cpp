@@ -24,10 +24,6 @@
 
 namespace {
 
-const char DefaultDir[] = "C:\\Program Files\\Draxmoor Saga\\";
-const char AskCaption[] = "Do you wish to install to:";
-const char ChooserCaption[] = "Change the Install Directory";
-const char CreateCaption[] = "The path you typed in does NOT exist.  Create it?";
 const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const DWORD Timeout = 30000;
 
@@ -201,33 +197,20 @@ TEST_F(DoubleBytePaths, ATypedDirectoryIsInstalledIntoExactlyPlayedMadeInvulnera
     RegistryValue location = ReadValue(HKEY_LOCAL_MACHINE, entry.c_str(), "InstallLocation");
     EXPECT_EQ(game, std::string((const char *)location.bytes.data()));
 
-    {
-        ScriptedUi ui;
-        PressOnMainDialog(ui, IDC_INVULNERABLE);
+    PressOnceOnMainDialog(IDC_INVULNERABLE, [](ScriptedUi &ui) {
         ui.ExpectBox("Cheater!", "By choosing Invulnerable, your savegames will labelled as CHEATER.", IDOK);
-        RunMainDialog();
-        ui.Verify();
-    }
+    });
     EXPECT_EQ(std::string("Zorvan -k -b", 13), ReadFileBytes(game + "starwdn.cfg"));
-    {
-        ScriptedUi ui;
-        PressOnMainDialog(ui, IDC_GAME1);
-        RunMainDialog();
-        ui.Verify();
-    }
+    PressOnceOnMainDialog(IDC_GAME1);
     std::vector<std::string> runs = ChildRunsOf("sw1");
     ASSERT_EQ(1u, runs.size());
     // The game ran in its own directory and found its configuration there.
     EXPECT_EQ("sw1|" + typed + "\\sw1|", runs[0].substr(0, game.size() + 4));
     EXPECT_NE(std::string::npos, runs[0].find("|cfg=5a6f7276616e202d6b202d6200"));
 
-    {
-        ScriptedUi ui;
-        PressOnMainDialog(ui, IDC_UNINSTALL1);
+    PressOnceOnMainDialog(IDC_UNINSTALL1, [](ScriptedUi &ui) {
         ui.ExpectBox("Proceed?", "Uninstalling Starwarden 1 will also erase any savegames.", IDYES);
-        RunMainDialog();
-        ui.Verify();
-    }
+    });
     // The game and its emptied install directory went; the directory above
     // it is the user's and stays; nothing was made anywhere else.
     EXPECT_FALSE(PathExists(typed));

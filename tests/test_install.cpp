@@ -17,11 +17,6 @@
 
 namespace {
 
-const char DefaultDir[] = "C:\\Program Files\\Draxmoor Saga\\";
-const char AskCaption[] = "Do you wish to install to:";
-const char ChooserCaption[] = "Change the Install Directory";
-const char CreateCaption[] = "The path you typed in does NOT exist.  Create it?";
-const char ConfirmCaption[] = "Change the install directory to:";
 const char SpaceCaption[] = "Not enough disk space for installation";
 const char TypedErrorCaption[] = "Change Install Directory Error:";
 

@@ -81,15 +81,12 @@ int WidePathToAnsi(const WCHAR *wide, char *path, size_t capacity)
 
 int FormatWideText(WCHAR *buffer, size_t capacity, const WCHAR *format, ...)
 {
-    if (capacity == 0)
-        return 0;
     va_list arguments;
     va_start(arguments, format);
-    int length = _vsnwprintf(buffer, capacity, format, arguments);
+    int length = capacity > 0 ? _vsnwprintf(buffer, capacity, format, arguments) : -1;
     va_end(arguments);
-    if (length < 0 || (size_t)length >= capacity) {
-        buffer[0] = L'\0';
-        return 0;
-    }
-    return 1;
+    int fitted = length >= 0 && (size_t)length < capacity;
+    if (!fitted && capacity > 0)
+        buffer[0] = L'\0';  // _vsnwprintf leaves a text that did not fit unterminated
+    return fitted;
 }
