@@ -175,6 +175,32 @@ TEST_F(Play, TabToAnotherGameThenARepaintThenEnterPlaysThatGame)
     EXPECT_EQ((std::vector<std::string>{"sw2", "sw2"}), GamesRun());
 }
 
+// From the last push button the focus had, Tab reaches the check box:
+// Enter there is the dialog's own default, not the button it left.
+TEST_F(Play, EnterOnTheInvulnerableBoxPressesTheFirstGameButton)
+{
+    InstallGames(true, false, false);
+    std::vector<int> focus;
+    std::vector<DialogStep> steps;
+    for (int tab = 0; tab < 8; tab++)
+        steps.push_back([&](HWND dialog) {
+            focus.push_back(FocusedItem(dialog));
+            PressKeyOnFocus(VK_TAB);
+        });
+    steps.push_back([&](HWND dialog) {
+        focus.push_back(FocusedItem(dialog));
+        PressKeyOnFocus(VK_RETURN);
+    });
+    ScriptedUi ui;
+    StepOnMainDialog(ui, steps);
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_EQ((std::vector<int>{IDC_GAME1, IDC_UNINSTALL1, IDC_GAME2, IDC_GAME3, IDC_SYSINFO, IDC_HELPFILE, IDC_DIRECTX,
+                                IDC_PREVIEWS, IDC_INVULNERABLE}),
+              focus);
+    EXPECT_EQ(std::vector<std::string>{"sw1"}, GamesRun());
+}
+
 // The uninstall disables the button that had the focus: the keyboard still
 // reaches the dialog afterwards.
 TEST_F(Play, AfterAnUninstallTheFocusIsOnAControlStill)

@@ -395,14 +395,16 @@ static BOOL RunGuardedCommand(HWND dialog, int id)
 }
 
 // The push buttons notify their focus: the one with the focus is the
-// default, so Enter presses the button the user sees focused.
+// default, so Enter presses the button the user sees focused. The check
+// box notifies too: with the focus on it, the default is the dialog's own
+// again, never the push button the focus last left (Quit, say).
 static BOOL OnMainCommand(HWND dialog, WPARAM wParam)
 {
     switch (HIWORD(wParam)) {
     case BN_CLICKED:
         return RunGuardedCommand(dialog, LOWORD(wParam));
     case BN_SETFOCUS:
-        SendMessageA(dialog, DM_SETDEFID, LOWORD(wParam), 0);
+        SendMessageA(dialog, DM_SETDEFID, LOWORD(wParam) == IDC_INVULNERABLE ? IDC_GAME1 : LOWORD(wParam), 0);
         return TRUE;
     default:  // a notifying button's loss of focus or double click
         return FALSE;
