@@ -407,11 +407,9 @@ ExplorerStandIn::~ExplorerStandIn()
     MoveFileA(saved_.c_str(), explorer_.c_str());
 }
 
-// A test that reaches the restart without asking for it must fail, not
-// end the Wine session it runs in.
 // Wine's own request to its mount manager, as its configuration tool makes
-// it: the drive's Unix directory or device follows the structure; neither
-// removes the drive.
+// it: the drive's Unix directory or device follows the structure (none
+// given removes the drive).
 static const DWORD DefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
 struct UnixDriveRequest {
     ULONG Size;
@@ -430,8 +428,9 @@ static std::string UnixPathOf(const std::string &path)
     typedef char *(CDECL *UnixNameProc)(LPCWSTR);
     UnixNameProc unixName = (UnixNameProc)(void (*)(void))GetProcAddress(GetModuleHandleA("kernel32.dll"),
                                                                          "wine_get_unix_file_name");
-    std::wstring wide(path.begin(), path.end());
-    char *name = unixName != NULL ? unixName(wide.c_str()) : NULL;
+    wchar_t wide[PATH_BUFFER];
+    AnsiToWide(path.c_str(), wide, PATH_BUFFER);
+    char *name = unixName != NULL ? unixName(wide) : NULL;
     EXPECT_TRUE(name != NULL) << "no Unix path for " << path;
     std::string result = name != NULL ? name : "";
     HeapFree(GetProcessHeap(), 0, name);
@@ -482,6 +481,8 @@ void MapAwayDrive(AwayDriveMapping mapping)
     }
 }
 
+// A test that reaches the restart without asking for it must fail, not
+// end the Wine session it runs in.
 static void UnexpectedRestart()
 {
     ADD_FAILURE() << "Windows restart requested";

@@ -164,6 +164,10 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
+    // A copy an earlier launcher could not remove goes with this start.
+    const std::string earlier = std::string(temp) + "DSaga-0BSOLETE";
+    CreateDirectoryA(earlier.c_str(), NULL);
+    WriteFileBytes(earlier + "\\DSaga.exe", "MZ");
     std::vector<std::string> before;
     VisitEntries(std::string(temp) + "*", [&before](const WIN32_FIND_DATAA &entry) {
         before.push_back(entry.cFileName);
@@ -181,6 +185,7 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
         return true;
     });
     ASSERT_EQ(1u, made.size());
+    EXPECT_FALSE(PathExists(earlier));
     const std::string directory = std::string(temp) + made[0];
     EXPECT_EQ(0u, made[0].find("DSaga-"));
     EXPECT_TRUE(GetFileAttributesA(directory.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
@@ -324,9 +329,7 @@ TEST_F(Launcher, EveryProgramLooksForDllsOnlyInTheSystemDirectoryBeforeItsFirstW
     ChildRun run = StartProgram(copy, PlantedDirectory, "");
     SetEnvironmentVariableA("DSAGA_WAIT_SWDSL", NULL);
     ASSERT_TRUE(run.Started()) << run.startError;
-    for (DWORD waited = 0; ChildRunsOf("swdsl").empty() && waited < Timeout; waited += 50)
-        Sleep(50);
-    ASSERT_EQ(1u, ChildRunsOf("swdsl").size());
+    ASSERT_EQ(1u, WaitForChildRunsOf("swdsl", Timeout).size());
     EXPECT_FALSE(LoadsInProcess(run.pi.hProcess, "planted.dll"));
     EXPECT_TRUE(LoadsInProcess(run.pi.hProcess, (std::string(PlantedDirectory) + "planted.dll").c_str()));
     TerminateAndClose(run);

@@ -484,4 +484,20 @@ TEST_F(ForeignNames, AProgramsFolderWithoutAShortNameIsNamedInOneMessage)
     EXPECT_EQ(1, FirstRun);  // the folder is still due
 }
 
+// The code page's best fit for "Ł" is "L": "Lukasz" would name another
+// user's folder. Such a name is used by its short form instead.
+TEST(CodePage, ANameWithALookAlikeIsUsedByItsShortFormNeverByTheLookAlike)
+{
+    ExpectRunForItsCodePage();
+    ResetTestState();
+    const std::wstring folder = Wide(TestRoot()) + L"\x0141ukasz";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    char lookAlike[PATH_BUFFER], path[PATH_BUFFER];
+    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, lookAlike, PATH_BUFFER, NULL, NULL);
+    ASSERT_EQ(1, WidePathToAnsi(folder.c_str(), path, sizeof path));
+    EXPECT_NE(std::string(lookAlike), std::string(path));
+    EXPECT_EQ(Ansi(ShortForm(folder)), std::string(path));
+    ResetTestState();
+}
+
 }  // namespace

@@ -821,8 +821,10 @@ TEST(InstallNextGame, ClicksGivenDuringTheCopyAreNotReplayedAfterIt)
     const std::string saga = PutInstalledGame1();
     ExplorerStandIn explorer;
     ScriptedUi ui;
+    // A double click, one more click that waits during the copy, and Quit.
     StepOnMainDialog(ui, {[](HWND dialog) {
         DoubleClickItem(dialog, IDC_GAME2);
+        ClickItem(dialog, IDC_GAME2);
         ClickItem(dialog, IDCANCEL);
     }});
     RunMainDialog();

@@ -365,7 +365,7 @@ TEST_F(DriveAway, GamesStayInstalledWhileTheirDriveIsAwayAndPlayOnceItIsBack)
     for (const auto &way : ways) {
         SCOPED_TRACE(way.name);
         ResetTestState();
-        InstallOnAwayDrive();
+        ASSERT_NO_FATAL_FAILURE(InstallOnAwayDrive());
         const std::vector<std::string> installed = Traces();
         ASSERT_EQ("G:\\saga\\" + std::string(1, '\0'), installed[0]);
         ASSERT_EQ("folder", installed.back());

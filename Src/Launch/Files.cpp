@@ -151,8 +151,16 @@ void ReportFolderNotHeld(const WCHAR *folder, const char *consequence)
 
 void ReportCurrentDirectoryNotHeld(const char *consequence)
 {
-    WCHAR wide[PATH_BUFFER];
+    WCHAR wide[PATH_BUFFER], module[PATH_BUFFER];
     char ansi[PATH_BUFFER];
-    if (GetCurrentDirectoryWide(wide) && !WidePathToAnsi(wide, ansi, sizeof ansi))
+    if (!GetCurrentDirectoryWide(wide) || WidePathToAnsi(wide, ansi, sizeof ansi))
+        return;
+    // Only a launcher that runs from that directory has a copy there.
+    DWORD length = GetModuleFileNameW(NULL, module, PATH_BUFFER);
+    WCHAR *name = length > 0 && length < PATH_BUFFER ? wcsrchr(module, L'\\') : NULL;
+    if (name == NULL)
+        return;
+    *name = L'\0';
+    if (lstrcmpiW(module, wide) == 0)
         ReportFolderNotHeld(wide, consequence);
 }

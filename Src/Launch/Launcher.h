@@ -116,7 +116,8 @@ int RememberCurrentDirectory(char *saved);
 // One message naming, by its own name, a folder the code page cannot write
 // (WidePathToAnsi), and saying what is left undone for it.
 void ReportFolderNotHeld(const WCHAR *folder, const char *consequence);
-// The same for the current directory, when that is why it was not remembered.
+// The same for the current directory, when that is why it was not
+// remembered and the launcher runs from it.
 void ReportCurrentDirectoryNotHeld(const char *consequence);
 // The Windows directory with exactly one trailing backslash; 0 when the
 // system cannot say or it does not fit.

@@ -57,11 +57,19 @@ size_t WholeCharacterLength(const char *text, size_t limit)
     return (size_t)(end - text);
 }
 
+#ifndef WC_ERR_INVALID_CHARS
+#define WC_ERR_INVALID_CHARS 0x80
+#endif
+
 // Exactly: no character replaced by the default one, none by a look-alike.
+// UTF-8, which a system may take as its code page, writes every character
+// and refuses both the flag and the question; only a broken one fails it.
 static int ConvertExactly(const WCHAR *wide, char *path, size_t capacity)
 {
     BOOL replaced = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, (int)capacity, NULL, &replaced);
+    int utf8 = GetACP() == CP_UTF8;
+    int length = WideCharToMultiByte(CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide, -1, path,
+                                     (int)capacity, NULL, utf8 ? NULL : &replaced);
     if (length > 0 && !replaced)
         return 1;
     path[0] = '\0';
@@ -77,6 +85,16 @@ int WidePathToAnsi(const WCHAR *wide, char *path, size_t capacity)
     WCHAR shortForm[1024];
     DWORD length = GetShortPathNameW(wide, shortForm, sizeof shortForm / sizeof shortForm[0]);
     return length > 0 && length < sizeof shortForm / sizeof shortForm[0] && ConvertExactly(shortForm, path, capacity);
+}
+
+int AnsiToWide(const char *text, WCHAR *buffer, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, (int)capacity) > 0)
+        return 1;
+    buffer[0] = L'\0';
+    return 0;
 }
 
 int FormatWideText(WCHAR *buffer, size_t capacity, const WCHAR *format, ...)

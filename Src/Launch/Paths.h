@@ -33,6 +33,10 @@ size_t WholeCharacterLength(const char *text, size_t limit);
 // fit: the buffer is then empty.
 int WidePathToAnsi(const WCHAR *wide, char *path, size_t capacity);
 
+// A text of the code page in UTF-16; 0, and an empty buffer, when it does
+// not fit.
+int AnsiToWide(const char *text, WCHAR *buffer, size_t capacity);
+
 // Bounded formatting of a message in UTF-16 that names such a path ("%ls"
 // a wide string, "%hs" an 8-bit one); 0, and an empty buffer, when it does
 // not fit.

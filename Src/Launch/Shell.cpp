@@ -16,8 +16,7 @@
 int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND owner)
 {
     WCHAR wideCaption[PATH_BUFFER];
-    if (MultiByteToWideChar(CP_ACP, 0, caption, -1, wideCaption, PATH_BUFFER) == 0)
-        wideCaption[0] = L'\0';
+    AnsiToWide(caption, wideCaption, PATH_BUFFER);
     if (owner != NULL && !IsWindowVisible(owner))
         return MessageBoxW(NULL, text, wideCaption, style | MB_TASKMODAL | MB_SETFOREGROUND);
     return MessageBoxW(owner, text, wideCaption, style);
@@ -27,8 +26,7 @@ int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND own
 int ReportError(const char *text, const char *caption, UINT style, HWND owner)
 {
     WCHAR wide[4 * PATH_BUFFER];
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 4 * PATH_BUFFER) == 0)
-        wide[0] = L'\0';
+    AnsiToWide(text, wide, 4 * PATH_BUFFER);
     return ReportWideError(wide, caption, style, owner);
 }
 

@@ -615,7 +615,7 @@ static int ReadShellFolder(HKEY key, const char *valueName, WCHAR folder[PATH_BU
 {
     WCHAR name[64];
     DWORD type, bytes = PATH_BUFFER * sizeof(WCHAR);  // `folder` has room for one more
-    if (MultiByteToWideChar(CP_ACP, 0, valueName, -1, name, 64) == 0
+    if (!AnsiToWide(valueName, name, 64)
         || RegQueryValueExW(key, name, NULL, &type, (BYTE *)folder, &bytes) != ERROR_SUCCESS)
         return ReportUnreadableValue(key, valueName);
     folder[bytes / sizeof(WCHAR)] = L'\0';

@@ -90,7 +90,7 @@ static std::string OwnBaseName()
     if (length == 0 || length >= sizeof module)
         return "unknown";
     const char *name = module;
-    for (const char *p = module; *p != '\0'; ++p) {
+    for (const char *p = module; *p != '\0'; p = CharNextA(p)) {
         if (*p == '\\' || *p == '/' || *p == ':')
             name = p + 1;
     }
@@ -169,8 +169,7 @@ int FinishRun(const char *name, int naturalCode)
 void ShowProgramMessageWide(const WCHAR *text, const char *caption, UINT style)
 {
     WCHAR wideCaption[CD_PATH_BUFFER];
-    if (MultiByteToWideChar(CP_ACP, 0, caption, -1, wideCaption, CD_PATH_BUFFER) == 0)
-        wideCaption[0] = L'\0';
+    AnsiToWide(caption, wideCaption, CD_PATH_BUFFER);
     if (InTestMode()) {
         WCHAR line[3 * CD_PATH_BUFFER];
         if (FormatWideText(line, sizeof line / sizeof line[0], L"%ls: %ls\n", wideCaption, text))
@@ -183,7 +182,6 @@ void ShowProgramMessageWide(const WCHAR *text, const char *caption, UINT style)
 void ShowProgramMessage(const char *text, const char *caption, UINT style)
 {
     WCHAR wide[3 * CD_PATH_BUFFER];
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, sizeof wide / sizeof wide[0]) == 0)
-        wide[0] = L'\0';
+    AnsiToWide(text, wide, sizeof wide / sizeof wide[0]);
     ShowProgramMessageWide(wide, caption, style);
 }

@@ -5,6 +5,8 @@
 // (non-zero: the machine must be restarted).
 #include "CdProgram.h"
 
+#include <sddl.h>
+
 #include <string.h>
 
 static const char CAPTION[] = "The Draxmoor Saga";
@@ -54,11 +56,9 @@ static int FindTemporaryDirectory(WCHAR *temp)
     return 1;
 }
 
-// The launcher runs with administrator rights, and any program of the user
-// can write into the temporary directory: a library or program planted
-// there must never sit beside it. So its copy goes into a directory of its
-// own, made new for this start (ending in a backslash).
-static int MakeFreshDirectory(const WCHAR *temp, WCHAR *directory)
+// A directory of a new name under the temporary directory (ending in a
+// backslash), made with the given security.
+static int MakeDirectoryIn(const WCHAR *temp, WCHAR *directory, SECURITY_ATTRIBUTES *security)
 {
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (DWORD attempt = 0; attempt < 64; ++attempt) {
@@ -67,7 +67,7 @@ static int MakeFreshDirectory(const WCHAR *temp, WCHAR *directory)
             ReportPathTooLong();
             return 0;
         }
-        if (CreateDirectoryW(directory, NULL))
+        if (CreateDirectoryW(directory, security))
             return 1;
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
             ReportTemporaryFailure(L"A directory for The Draxmoor Saga could not be made in", temp);
@@ -78,11 +78,58 @@ static int MakeFreshDirectory(const WCHAR *temp, WCHAR *directory)
     return 0;
 }
 
+// The launcher runs with administrator rights, and any program of the user
+// can write into the temporary directory: a library or program planted
+// there must never sit beside it. So its copy goes into a directory of its
+// own, made new for this start (ending in a backslash), which only the
+// system and administrators may write: this program runs with their rights.
+static int MakeFreshDirectory(const WCHAR *temp, WCHAR *directory)
+{
+    SECURITY_ATTRIBUTES security = {sizeof security, NULL, FALSE};
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1,
+            &security.lpSecurityDescriptor, NULL)) {
+        ReportTemporaryFailure(L"A protected directory could not be described for", temp);
+        return 0;
+    }
+    int made = MakeDirectoryIn(temp, directory, &security);
+    LocalFree(security.lpSecurityDescriptor);
+    return made;
+}
+
+// A launcher that never reached its clean-up (a second copy refused, the
+// disc prompt at exit cancelled) left its directory: such copies go now. One
+// whose launcher still runs cannot be deleted and stays, as does a directory
+// holding anything else.
+static void RemoveEarlierCopies(const WCHAR *temp)
+{
+    WCHAR pattern[CD_PATH_BUFFER], copy[CD_PATH_BUFFER];
+    WIN32_FIND_DATAW entry;
+    if (!FormatWideText(pattern, CD_PATH_BUFFER, L"%ls%ls*", temp, LAUNCHER_DIRECTORY_PREFIX))
+        return;
+    HANDLE listing = FindFirstFileW(pattern, &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+            || !FormatWideText(copy, CD_PATH_BUFFER, L"%ls%ls\\DSaga.exe", temp, entry.cFileName))
+            continue;
+        SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(copy);
+        *wcsrchr(copy, L'\\') = L'\0';
+        RemoveDirectoryW(copy);
+    } while (FindNextFileW(listing, &entry));
+    FindClose(listing);
+}
+
 static int StartLauncherFromTemp(char drive)
 {
     WCHAR temp[CD_PATH_BUFFER], directory[CD_PATH_BUFFER], source[CD_PATH_BUFFER], target[CD_PATH_BUFFER];
     WCHAR commandLine[CD_PATH_BUFFER];
-    if (!FindTemporaryDirectory(temp) || !MakeFreshDirectory(temp, directory))
+    if (!FindTemporaryDirectory(temp))
+        return 1;
+    RemoveEarlierCopies(temp);
+    if (!MakeFreshDirectory(temp, directory))
         return 1;
     if (!FormatWideText(source, CD_PATH_BUFFER, L"%hc:\\Install\\SWDSaga.exe", drive) ||
         !FormatWideText(target, CD_PATH_BUFFER, L"%lsDSaga.exe", directory) ||

@@ -12,8 +12,9 @@ static void AnnounceSettingsIfAsked()
     if (GetEnvironmentVariableA("DSAGA_BROADCAST_SWDSL", NULL, 0) == 0)
         return;
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, (LPARAM)"Environment", SMTO_NORMAL, 10000, &answer);
-    RecordRun("|broadcast=returned");
+    LRESULT answered =
+        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, (LPARAM)"Environment", SMTO_NORMAL, 10000, &answer);
+    RecordRun(answered ? "|broadcast=returned" : "|broadcast=timed-out");
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)

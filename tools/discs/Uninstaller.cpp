@@ -132,7 +132,7 @@ static int LauncherIsRunning()
 static void RemoveLauncherDirectory(const char *file)
 {
     WCHAR given[CD_PATH_BUFFER], directory[CD_PATH_BUFFER];
-    if (MultiByteToWideChar(CP_ACP, 0, file, -1, given, CD_PATH_BUFFER) == 0)
+    if (!AnsiToWide(file, given, CD_PATH_BUFFER))
         return;
     WCHAR *cut = wcsrchr(given, L'\\');
     if (cut == NULL)
