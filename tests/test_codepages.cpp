@@ -235,6 +235,8 @@ TEST_F(DoubleBytePaths, ParentEntryListsTheParentDirectory)
     const std::string top = TestRoot() + outer + "\\";
     ASSERT_TRUE(CreateDirectoryA(top.c_str(), NULL));
     ASSERT_TRUE(CreateDirectoryA(typed.c_str(), NULL));
+    const std::string vanishing = TestRoot() + outer + "\\" + third;
+    ASSERT_TRUE(CreateDirectoryA(vanishing.c_str(), NULL));
     const std::string outerEntry = "[" + outer + "]", innerEntry = "[" + inner + "]";
     std::vector<std::string> shown;
     std::vector<bool> listsOuter, listsInner;
@@ -252,11 +254,17 @@ TEST_F(DoubleBytePaths, ParentEntryListsTheParentDirectory)
             EXPECT_TRUE(DoubleClickListText(dialog, IDC_DIR_LIST, "[..]"));
             look();
         }
+        // A directory that went after it was listed cannot be listed: the
+        // chooser backs out to the one above it.
+        EXPECT_TRUE(DoubleClickListText(dialog, IDC_DIR_LIST, outerEntry.c_str()));
+        RemoveDirectoryA(vanishing.c_str());
+        EXPECT_TRUE(DoubleClickListText(dialog, IDC_DIR_LIST, ("[" + third + "]").c_str()));
+        shown.push_back(ItemText(dialog, IDC_DIR_EDIT));
     }, IDCANCEL);
     char result[PATH_BUFFER];
     EXPECT_EQ(0, ChooseDirectory(ModuleInstance, top.c_str(), result));
     ui.Verify();
-    EXPECT_EQ((std::vector<std::string>{top, typed + "\\", top, TestRoot()}), shown);
+    EXPECT_EQ((std::vector<std::string>{top, typed + "\\", top, TestRoot(), top}), shown);
     EXPECT_EQ((std::vector<bool>{false, false, false, true}), listsOuter);
     EXPECT_EQ((std::vector<bool>{true, false, true, false}), listsInner);
 }
