@@ -201,6 +201,34 @@ TEST_F(Play, EnterOnTheInvulnerableBoxPressesTheFirstGameButton)
     EXPECT_EQ(std::vector<std::string>{"sw1"}, GamesRun());
 }
 
+// The user goes to another program and comes back: the focus is where it
+// was left, so Enter plays the game it is on.
+TEST_F(Play, TheFocusComesBackWithTheDialogAfterAnotherWindowWasActive)
+{
+    InstallGames(false, true, true);
+    bool focusLeft = false;
+    int focusBack = 0;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {
+        [](HWND) { PressKeyOnFocus(VK_TAB); },
+        [&](HWND dialog) {
+            HWND other = CreateWindowExA(0, "STATIC", "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                         200, 100, NULL, NULL, NULL, NULL);
+            SetActiveWindow(other);
+            focusLeft = GetFocus() == other;
+            SetActiveWindow(dialog);
+            DestroyWindow(other);
+            focusBack = FocusedItem(dialog);
+            PressKeyOnFocus(VK_RETURN);
+        },
+    });
+    EXPECT_EQ(0, RunMainDialog());
+    ui.Verify();
+    EXPECT_TRUE(focusLeft);
+    EXPECT_EQ(IDC_GAME2, focusBack);
+    EXPECT_EQ(std::vector<std::string>{"sw2"}, GamesRun());
+}
+
 // The uninstall disables the button that had the focus: the keyboard still
 // reaches the dialog afterwards.
 TEST_F(Play, AfterAnUninstallTheFocusIsOnAControlStill)
