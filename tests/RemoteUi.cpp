@@ -70,6 +70,19 @@ HWND WaitForAnyTopWindow(const std::string &caption, DWORD timeoutMs)
     }
 }
 
+bool QuitAndWaitForExit(HWND window, DWORD timeoutMs)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == NULL)
+        return false;
+    PressButton(window, IDCANCEL);
+    bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
 std::vector<std::string> TopWindowCaptions(DWORD processId)
 {
     TopWindowSearch search = {processId, nullptr, false, nullptr, {}};

@@ -15,6 +15,9 @@
 HWND WaitForTopWindow(DWORD processId, const std::string &caption, DWORD timeoutMs, bool visibleOnly = true);
 // The same, of any process: for a program that a program we started started.
 HWND WaitForAnyTopWindow(const std::string &caption, DWORD timeoutMs);
+// Presses the Quit (Cancel) button of a window of another process and waits
+// for that process to end; false when it could not be watched or did not end.
+bool QuitAndWaitForExit(HWND window, DWORD timeoutMs);
 // Captions of the process's top-level windows (hidden ones marked), for
 // failure messages.
 std::vector<std::string> TopWindowCaptions(DWORD processId);

@@ -191,13 +191,7 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
     EXPECT_TRUE(GetFileAttributesA(directory.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ((std::vector<std::string>{"DSaga.exe"}), ListedFiles(directory + "\\"));
 
-    DWORD launcherId = 0;
-    GetWindowThreadProcessId(main, &launcherId);
-    HANDLE launcher = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, launcherId);
-    PressButton(main, IDCANCEL);
-    ASSERT_TRUE(launcher != NULL);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(launcher, Timeout));
-    CloseHandle(launcher);
+    ASSERT_TRUE(QuitAndWaitForExit(main, Timeout));
     std::vector<std::string> handed = WaitForChildRunsOf("uninstal", Timeout);
     ASSERT_EQ(1u, handed.size());
     EXPECT_EQ("uninstal|D:\\install|D:\\install\\uninstal.exe " + directory + "\\DSaga.exe", handed[0]);

@@ -427,13 +427,7 @@ TEST_F(ForeignNames, TheInitialiserStartsTheLauncherAndTheExitRemovesItsCopy)
     const std::wstring copyShort = ShortForm(copy);
     ASSERT_FALSE(copyShort.empty());
 
-    DWORD launcherId = 0;
-    GetWindowThreadProcessId(main, &launcherId);
-    HANDLE launcher = OpenProcess(SYNCHRONIZE, FALSE, launcherId);
-    ASSERT_TRUE(launcher != NULL);
-    PressButton(main, IDCANCEL);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(launcher, Timeout));
-    CloseHandle(launcher);
+    ASSERT_TRUE(QuitAndWaitForExit(main, Timeout));
 
     // The uninstaller was handed a path that names the running copy, and
     // removed it and its directory once the launcher had gone.

@@ -1,8 +1,8 @@
 // The disc's initialiser. Without an argument it starts the compilation:
 // the launcher refuses to run from a CD-ROM drive, so it is copied into a
-// new directory of its own under the temporary directory and started there. With "InstallDirectXOnly"
-// it runs the graphics runtime setup and hands back its exit code
-// (non-zero: the machine must be restarted).
+// new directory of its own under the temporary directory and started
+// there. With "InstallDirectXOnly" it runs the graphics runtime setup and
+// hands back its exit code (non-zero: the machine must be restarted).
 #include "CdProgram.h"
 
 #include <sddl.h>
