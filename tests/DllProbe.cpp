@@ -1,8 +1,9 @@
 // A hook DLL for the DLL-search test. Set over the whole desktop, the system
 // loads it into every process that creates a window; at the first window of
 // each it asks for "planted.dll" by bare name, as the system asks for the
-// DLLs it loads on demand, and appends to DSAGA_PROBE_LOG the program's path
-// and whether that load found the copy the test planted beside it.
+// DLLs it loads on demand, and appends to DSAGA_PROBE_LOG the program's path,
+// whether that load found the copy the test planted beside it, and whether
+// a drive without a medium would bring the system's own box.
 #include <windows.h>
 
 #include <stdio.h>
@@ -19,7 +20,9 @@ static void RecordDllSearch(void)
     HMODULE planted = LoadLibraryA("planted.dll");
     if (planted != NULL)
         FreeLibrary(planted);
-    int length = snprintf(line, sizeof line, "%s|%s\n", program, planted != NULL ? "loaded" : "refused");
+    const char *driveErrors = (GetErrorMode() & SEM_FAILCRITICALERRORS) != 0 ? "quiet" : "system box";
+    int length = snprintf(line, sizeof line, "%s|%s|%s\n", program, planted != NULL ? "loaded" : "refused",
+                          driveErrors);
     // One append-mode write per line: programs may probe at the same time.
     HANDLE file = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);

@@ -143,8 +143,10 @@ ChildRun StartProgram(const std::string &exePath, const std::string &workingDir,
 
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    // Suspended until it is in the job, so nothing it starts escapes.
-    if (!CreateProcessA(exePath.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+    // Suspended until it is in the job, so nothing it starts escapes; with
+    // the system's error mode, as a user's start gives it, not the tests' own.
+    if (!CreateProcessA(exePath.c_str(), writable.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_DEFAULT_ERROR_MODE, nullptr,
                         workingDir.empty() ? nullptr : workingDir.c_str(), &si, &run.pi)) {
         run.startError = GetLastError();
         run.pi = PROCESS_INFORMATION();

@@ -148,49 +148,50 @@ TEST_F(Launcher, CdInTheSecondDriveIsFoundOnTheFirstRun)
 // with administrator rights, and the system refuses a plain start of it from
 // a program without them: the disc's initialiser asks for them too. (Wine
 // runs every program with them, so only the declarations can be checked.)
-TEST_F(Launcher, TheInitialiserAsksForTheRightsTheLauncherRunsWith)
+// The uninstaller removes what the launcher put under Program Files and in
+// HKLM: run from the system's list of programs without these rights, it
+// could not, and its registry writes would go to the user's own store.
+TEST_F(Launcher, TheInitialiserAndTheUninstallerAskForTheRightsTheLauncherRunsWith)
 {
     const char rights[] = "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>";
-    for (const std::string &program : {LauncherPath(), std::string("D:\\DSInit.exe")}) {
+    for (const std::string &program :
+         {LauncherPath(), std::string("D:\\DSInit.exe"), std::string("D:\\install\\uninstal.exe")}) {
         SCOPED_TRACE(program);
         EXPECT_NE(std::string::npos, ManifestOf(program).find(rights));
     }
 }
 
-// Any program of the user can write into the temporary directory, and the
-// launcher runs with administrator rights: its copy goes into a directory
-// made new for it, which the clean-up at exit takes away with the copy.
-TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
+std::string TempDirectory()
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    // A copy an earlier launcher could not remove goes with this start.
-    const std::string earlier = std::string(temp) + "DSaga-0BSOLETE";
-    CreateDirectoryA(earlier.c_str(), NULL);
-    WriteFileBytes(earlier + "\\DSaga.exe", "MZ");
-    std::vector<std::string> before;
-    VisitEntries(std::string(temp) + "*", [&before](const WIN32_FIND_DATAA &entry) {
-        before.push_back(entry.cFileName);
+    return temp;
+}
+
+std::vector<std::string> TempEntries()
+{
+    std::vector<std::string> names;
+    VisitEntries(TempDirectory() + "*", [&names](const WIN32_FIND_DATAA &entry) {
+        names.push_back(entry.cFileName);
         return true;
     });
+    return names;
+}
 
-    runs.push_back(StartProgram("D:\\DSInit.exe", "D:\\", ""));
-    ASSERT_TRUE(runs.back().Started());
-    HWND main = WaitForAnyTopWindow(MainCaption, Timeout);
-    ASSERT_TRUE(main != NULL) << "the launcher started from the disc did not show its dialog";
+// The entries of TEMP that were not there `before`.
+std::vector<std::string> NewTempEntries(const std::vector<std::string> &before)
+{
     std::vector<std::string> made;
-    VisitEntries(std::string(temp) + "*", [&](const WIN32_FIND_DATAA &entry) {
-        if (std::find(before.begin(), before.end(), entry.cFileName) == before.end())
-            made.push_back(entry.cFileName);
-        return true;
-    });
-    ASSERT_EQ(1u, made.size());
-    EXPECT_FALSE(PathExists(earlier));
-    const std::string directory = std::string(temp) + made[0];
-    EXPECT_EQ(0u, made[0].find("DSaga-"));
-    EXPECT_TRUE(GetFileAttributesA(directory.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ((std::vector<std::string>{"DSaga.exe"}), ListedFiles(directory + "\\"));
+    for (const std::string &name : TempEntries())
+        if (std::find(before.begin(), before.end(), name) == before.end())
+            made.push_back(name);
+    return made;
+}
 
+// Quits the launcher that the initialiser started from `directory` and
+// waits until the clean-up at exit has taken that directory away.
+void QuitAndExpectDirectoryGone(HWND main, const std::string &directory)
+{
     ASSERT_TRUE(QuitAndWaitForExit(main, Timeout));
     std::vector<std::string> handed = WaitForChildRunsOf("uninstal", Timeout);
     ASSERT_EQ(1u, handed.size());
@@ -198,6 +199,61 @@ TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
     for (DWORD waited = 0; waited < Timeout && PathExists(directory); waited += 100)
         Sleep(100);
     EXPECT_FALSE(PathExists(directory)) << "the copy's directory stayed";
+}
+
+// Any program of the user can write into the temporary directory, and the
+// launcher runs with administrator rights: its copy goes into a directory
+// made new for it, which the clean-up at exit takes away with the copy.
+TEST_F(Launcher, DiscInitialiserStartsTheLauncherFromANewDirectoryOfItsOwn)
+{
+    // A copy an earlier launcher could not remove goes with this start.
+    const std::string earlier = TempDirectory() + "DSaga-0BSOLETE";
+    CreateDirectoryA(earlier.c_str(), NULL);
+    WriteFileBytes(earlier + "\\DSaga.exe", "MZ");
+    std::vector<std::string> before = TempEntries();
+
+    runs.push_back(StartProgram("D:\\DSInit.exe", "D:\\", ""));
+    ASSERT_TRUE(runs.back().Started());
+    HWND main = WaitForAnyTopWindow(MainCaption, Timeout);
+    ASSERT_TRUE(main != NULL) << "the launcher started from the disc did not show its dialog";
+    std::vector<std::string> made = NewTempEntries(before);
+    ASSERT_EQ(1u, made.size());
+    EXPECT_FALSE(PathExists(earlier));
+    const std::string directory = TempDirectory() + made[0];
+    EXPECT_EQ(0u, made[0].find("DSaga-"));
+    EXPECT_TRUE(GetFileAttributesA(directory.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ((std::vector<std::string>{"DSaga.exe"}), ListedFiles(directory + "\\"));
+    QuitAndExpectDirectoryGone(main, directory);
+}
+
+// TEMP is the user's: while the initialiser copies the launcher into its
+// new directory (seconds from a slow drive), a program of the user that
+// renamed the directory could put its own DSaga.exe in its place, which
+// would then be started with administrator rights.
+TEST_F(Launcher, DiscInitialiserHoldsItsNewDirectoryUntilTheLauncherHasStarted)
+{
+    std::vector<std::string> before = TempEntries();
+    const std::string release = TestRoot() + "copy";
+    SetEnvironmentVariableA("DSAGA_WAIT_DSINIT_COPY", release.c_str());
+    runs.push_back(StartProgram("D:\\DSInit.exe", "D:\\", ""));
+    SetEnvironmentVariableA("DSAGA_WAIT_DSINIT_COPY", NULL);
+    ASSERT_TRUE(runs.back().Started());
+    for (DWORD waited = 0; waited < Timeout && !PathExists(release + ".reached"); waited += 50)
+        Sleep(50);
+    ASSERT_TRUE(PathExists(release + ".reached")) << "the initialiser never came to its copy";
+    std::vector<std::string> made = NewTempEntries(before);
+    ASSERT_EQ(1u, made.size());
+    const std::string directory = TempDirectory() + made[0];
+
+    EXPECT_FALSE(MoveFileA(directory.c_str(), (directory + "-moved").c_str()));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    EXPECT_FALSE(RemoveDirectoryA(directory.c_str())) << "the empty directory could be taken away";
+    EXPECT_FALSE(PathExists(directory + "-moved"));
+
+    WriteFileBytes(release, "go");
+    HWND main = WaitForAnyTopWindow(MainCaption, Timeout);
+    ASSERT_TRUE(main != NULL) << "the launcher did not start from its directory";
+    QuitAndExpectDirectoryGone(main, directory);
 }
 
 // ---------------------------------------------------------------------------
@@ -264,6 +320,23 @@ std::string PlantBeside(const std::string &program)
     return copy;
 }
 
+// Runs a kernel32 routine of one argument in another process, as a thread
+// of its own there (the system DLLs lie at the same address in every
+// process), and returns its result.
+DWORD CallInProcess(HANDLE process, const char *routine, void *argument)
+{
+    LPTHREAD_START_ROUTINE start = (LPTHREAD_START_ROUTINE)(void (*)(void))GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), routine);
+    HANDLE thread = CreateRemoteThread(process, NULL, 0, start, argument, 0, NULL);
+    DWORD result = 0;
+    EXPECT_TRUE(thread != NULL && WaitForSingleObject(thread, Timeout) == WAIT_OBJECT_0
+                && GetExitCodeThread(thread, &result))
+        << "no thread in the process, error " << GetLastError();
+    if (thread != NULL)
+        CloseHandle(thread);
+    return result;
+}
+
 // Loads a DLL by name inside another process, as the system does on demand;
 // whether it was found.
 bool LoadsInProcess(HANDLE process, const char *dll)
@@ -274,20 +347,21 @@ bool LoadsInProcess(HANDLE process, const char *dll)
         ADD_FAILURE() << "cannot write into the process, error " << GetLastError();
         return false;
     }
-    // The system DLLs lie at the same address in every process.
-    LPTHREAD_START_ROUTINE load = (LPTHREAD_START_ROUTINE)(void (*)(void))GetProcAddress(
-        GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
-    HANDLE thread = CreateRemoteThread(process, NULL, 0, load, name, 0, NULL);
-    DWORD module = 0;
-    EXPECT_TRUE(thread != NULL && WaitForSingleObject(thread, Timeout) == WAIT_OBJECT_0
-                && GetExitCodeThread(thread, &module))
-        << "no thread in the process, error " << GetLastError();
-    if (thread != NULL)
-        CloseHandle(thread);
-    return module != 0;
+    return CallInProcess(process, "LoadLibraryA", name) != 0;
 }
 
-TEST_F(Launcher, EveryProgramLooksForDllsOnlyInTheSystemDirectoryBeforeItsFirstWindow)
+// The error mode of another process: SetErrorMode returns the mode it
+// replaced, and is given the one the program should have, which leaves a
+// right one as it was.
+UINT ErrorModeInProcess(HANDLE process)
+{
+    return CallInProcess(process, "SetErrorMode", (void *)(UINT_PTR)SEM_FAILCRITICALERRORS);
+}
+
+// Before its first window every program also fails a look at a drive
+// without a medium quietly, so that the system's own "no disk" box never
+// comes before the program's message.
+TEST_F(Launcher, EveryProgramLooksForDllsOnlyInTheSystemDirectoryAndAtDrivesQuietlyBeforeItsFirstWindow)
 {
     DllSearchProbe probe;
     struct Program {
@@ -311,7 +385,7 @@ TEST_F(Launcher, EveryProgramLooksForDllsOnlyInTheSystemDirectoryBeforeItsFirstW
         SetEnvironmentVariableA("DSAGA_CHILD_LOG", program.quiet ? ChildLog().c_str() : NULL);
         ChildRun run = StartProgram(copy, PlantedDirectory, program.arguments);
         ASSERT_TRUE(run.Started()) << run.startError;
-        EXPECT_EQ("refused", DllSearchProbe::Finding(copy));
+        EXPECT_EQ("refused|quiet", DllSearchProbe::Finding(copy));
         TerminateAndClose(run);
     }
     SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
@@ -326,6 +400,7 @@ TEST_F(Launcher, EveryProgramLooksForDllsOnlyInTheSystemDirectoryBeforeItsFirstW
     ASSERT_EQ(1u, WaitForChildRunsOf("swdsl", Timeout).size());
     EXPECT_FALSE(LoadsInProcess(run.pi.hProcess, "planted.dll"));
     EXPECT_TRUE(LoadsInProcess(run.pi.hProcess, (std::string(PlantedDirectory) + "planted.dll").c_str()));
+    EXPECT_TRUE(ErrorModeInProcess(run.pi.hProcess) & SEM_FAILCRITICALERRORS);
     TerminateAndClose(run);
 }
 

@@ -51,6 +51,20 @@ void PutOnDrive(char drive, const std::string &path, const std::string &fromDisc
     ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source << " error " << GetLastError();
 }
 
+// Whether this process holds the Administrators group.
+bool HoldsAdministrators()
+{
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID administrators = NULL;
+    BOOL member = FALSE;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return false;
+    BOOL known = CheckTokenMembership(NULL, administrators, &member);
+    FreeSid(administrators);
+    return known && member;
+}
+
 class Extras : public ::testing::Test {
 protected:
     void SetUp() override
@@ -424,6 +438,38 @@ TEST_F(TextEditor, CreditsOpenFromThePreviewsDialogWhichOwnsTheDiscPrompt)
     std::vector<std::string> runs = ChildRuns();
     ASSERT_EQ(1u, runs.size());
     EXPECT_EQ("notepad|" + directory + "|" + editor + " D:\\install\\credits.txt", runs[0]);
+}
+
+// The launcher holds administrator rights for its own work. What the user
+// runs from it (a game any user may have replaced in a directory all may
+// write, the movie player, the text editor) starts without them; the
+// graphics runtime's setup, part of the launcher's own work, keeps them.
+TEST_F(TextEditor, WhatTheUserRunsStartsWithoutAdministratorRightsAndTheSetupWithThem)
+{
+    ASSERT_TRUE(HoldsAdministrators()) << "the tests must run as an administrator, as Wine runs every process";
+    const std::string saga = TestRoot() + "saga\\";
+    CreateDirectoryA(saga.c_str(), NULL);
+    CreateDirectoryA((saga + "sw1").c_str(), NULL);
+    ASSERT_TRUE(CopyFileA("D:\\sw1\\sw1.exe", (saga + "sw1\\sw1.exe").c_str(), FALSE));
+    CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, saga.c_str());
+    LauncherState.Game1Installed = 1;
+    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", "1");
+    ScriptedUi ui;
+    PlayGame1();
+    ReplayIntro(MainDialog);
+    OpenHelpFile();
+    InstallDirectX(1);
+    ui.Verify();
+    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", NULL);
+
+    std::vector<std::pair<std::string, std::string>> rights;  // program, its rights field
+    for (const std::string &line : ChildRuns())
+        rights.push_back({line.substr(0, line.find('|')), line.substr(line.rfind('|') + 1)});
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"sw1", "admin=0"}, {"rezmovie", "admin=0"}, {"notepad", "admin=0"},
+        {"dsinit", "admin=1"}, {"swdsl", "admin=1"},  // the initialiser's own child
+    };
+    EXPECT_EQ(expected, rights);
 }
 
 TEST_F(TextEditor, HelpWithoutADiscAsksForAnyDisc)

@@ -10,6 +10,8 @@
 #include "UiDriver.h"
 #include "WindowText.h"
 
+#include <sddl.h>
+
 namespace {
 
 const char Saga[] = "C:\\dsaga-tests\\saga\\";
@@ -273,6 +275,71 @@ TEST_F(UninstallEntry, UninstallerOfTheSameSizeAndTimeButOtherBytesIsReplaced)
     EXPECT_TRUE(disc == ReadFileBytes("C:\\uninstal.exe")) << "the look-alike was kept";
 }
 
+// Wine keeps no permissions, so the permissions are seen as the launcher
+// hands them to the system: the path, what is set, and each entry.
+struct FileSecurityCall {
+    std::string path;
+    SECURITY_INFORMATION parts = 0;
+    bool protectedList = false;
+    std::vector<std::pair<std::string, DWORD>> allowed;  // SID, access
+};
+std::vector<FileSecurityCall> FileSecurityCalls;
+
+BOOL WINAPI RecordFileSecurity(LPCSTR path, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor)
+{
+    FileSecurityCall call;
+    call.path = path;
+    call.parts = parts;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision;
+    BOOL present = FALSE, defaulted;
+    PACL list = NULL;
+    if (GetSecurityDescriptorControl(descriptor, &control, &revision))
+        call.protectedList = (control & SE_DACL_PROTECTED) != 0;
+    if (GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && present && list != NULL) {
+        for (DWORD i = 0; i < list->AceCount; i++) {
+            ACCESS_ALLOWED_ACE *entry;
+            char *sid = NULL;
+            if (!GetAce(list, i, (void **)&entry) || entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE
+                || !ConvertSidToStringSidA(&entry->SidStart, &sid)) {
+                call.allowed.push_back({"not an allowing entry", 0});
+                continue;
+            }
+            call.allowed.push_back({sid, entry->Mask});
+            LocalFree(sid);
+        }
+    }
+    FileSecurityCalls.push_back(call);
+    return SetFileSecurityA(path, parts, descriptor);
+}
+
+// Windows' list of programs runs the copy at the drive's root with
+// administrator rights, so only the system and administrators may change
+// it, whether it was copied now or kept from before.
+TEST_F(UninstallEntry, UninstallerCopyGetsPermissionsOnlyAdministratorsCanChange)
+{
+    FileSecurityCalls.clear();
+    ApplyFileSecurity = RecordFileSecurity;
+    PutGame(1);
+    ScriptedUi ui;
+    RegisterUninstallEntry(GameTable[0]);
+    RegisterUninstallEntry(GameTable[0]);  // the same copy is kept
+    ui.Verify();
+    ASSERT_EQ(2u, FileSecurityCalls.size());
+    const std::vector<std::pair<std::string, DWORD>> expected = {
+        {"S-1-5-18", FILE_ALL_ACCESS},      // the system
+        {"S-1-5-32-544", FILE_ALL_ACCESS},  // administrators
+        {"S-1-1-0", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},  // everyone
+    };
+    for (const FileSecurityCall &call : FileSecurityCalls) {
+        EXPECT_EQ("C:\\uninstal.exe", call.path);
+        EXPECT_EQ((SECURITY_INFORMATION)(DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION), call.parts);
+        EXPECT_TRUE(call.protectedList) << "the drive root's permissions would still be inherited";
+        EXPECT_EQ(expected, call.allowed);
+    }
+    EXPECT_EQ(ReadFileBytes("D:\\install\\uninstal.exe"), ReadFileBytes("C:\\uninstal.exe"));
+}
+
 // Measured after a real installation from the disc, and again when the
 // game directory has grown: every file's length rounded up to the volume's
 // allocation unit, in KB rounded up.
@@ -454,14 +521,16 @@ TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
     FirstRun = 1;
     PutGame(1);
     ScriptedUi ui;
+    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", "1");  // Explorer runs with the user's rights
     MarkGamePlayable(1);
+    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", NULL);
     ui.Verify();
     EXPECT_EQ(0, FirstRun);
     EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
     EXPECT_EQ(0u, GetFileAttributesA((folder + "SWDSaga.exe").c_str()) & FILE_ATTRIBUTE_READONLY);
     std::vector<std::string> runs = ChildRunsOf("explorer");
     ASSERT_EQ(1u, runs.size());
-    EXPECT_EQ(ExpectedExplorerRun(), runs[0]);
+    EXPECT_EQ(ExpectedExplorerRun() + "|admin=0", runs[0]);
 
     // A second game does not touch the folder.
     DeleteFileA((folder + "SWDSaga.exe").c_str());

@@ -398,7 +398,9 @@ TEST_F(ExitCleanup, QuitStartsTheDiscUninstallerWhichDeletesTheLauncherOnceItEnd
 {
     InsertDisc('D', 0);
     InsertDisc('E', 1);
+    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", "1");  // the uninstaller keeps the launcher's rights
     HWND main = StartAndWaitForMainDialog();
+    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", NULL);
     ASSERT_TRUE(main != NULL);
     PressButton(main, IDCANCEL);
     DWORD code = 1;
@@ -408,7 +410,7 @@ TEST_F(ExitCleanup, QuitStartsTheDiscUninstallerWhichDeletesTheLauncherOnceItEnd
     EXPECT_TRUE(WaitUntilGone(copy, 30000));
     std::vector<std::string> runs = ChildRunsOf("uninstal");
     ASSERT_EQ(1u, runs.size());
-    EXPECT_EQ("uninstal|E:\\install|E:\\install\\uninstal.exe C:\\TEMP\\DSaga.exe", runs[0]);
+    EXPECT_EQ("uninstal|E:\\install|E:\\install\\uninstal.exe C:\\TEMP\\DSaga.exe|admin=1", runs[0]);
 }
 
 TEST_F(ExitCleanup, NoDiscAtQuitAndCancelLeavesTheLauncherFile)

@@ -43,13 +43,17 @@ static void ReportCannotExecute(const char *programPath, DWORD error)
     ReportError(message, "Cannot execute file:", MB_OK, MainDialog);
 }
 
-int StartChild(const char *workingDirectory, const char *programPath, char *command, PROCESS_INFORMATION *child)
+int StartChild(const char *workingDirectory, const char *programPath, char *command, ChildRights rights,
+               PROCESS_INFORMATION *child)
 {
+    // The launcher's quiet handling of drives without a medium is its own.
+    const DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_DEFAULT_ERROR_MODE;
+    if (rights == USER_RIGHTS)
+        return StartWithUserRights(workingDirectory, programPath, command, flags, child);
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
-    return CreateProcessA(programPath, command, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, workingDirectory,
-                          &startup, child);
+    return CreateProcessA(programPath, command, NULL, NULL, FALSE, flags, NULL, workingDirectory, &startup, child);
 }
 
 // Looks at the queue at least this often while a child runs, so that a
@@ -86,7 +90,7 @@ static void WaitForChildToEnd(HANDLE process)
 enum ChildOutcome { CHILD_NOT_STARTED, CHILD_ENDED, CHILD_CODE_UNKNOWN };
 
 static ChildOutcome RunChild(const char *workingDirectory, const char *programPath, const char *commandLine,
-                             HWND owner, DWORD *exitCode)
+                             ChildRights rights, HWND owner, DWORD *exitCode)
 {
     // CreateProcessA may write into the command line, so it gets a copy.
     char command[PATH_BUFFER];
@@ -95,7 +99,7 @@ static ChildOutcome RunChild(const char *workingDirectory, const char *programPa
         return CHILD_NOT_STARTED;
     }
     PROCESS_INFORMATION child;
-    if (!StartChild(workingDirectory, programPath, command, &child)) {
+    if (!StartChild(workingDirectory, programPath, command, rights, &child)) {
         ReportCannotExecute(programPath, GetLastError());
         return CHILD_NOT_STARTED;
     }
@@ -117,11 +121,13 @@ static ChildOutcome RunChild(const char *workingDirectory, const char *programPa
     return haveCode ? CHILD_ENDED : CHILD_CODE_UNKNOWN;
 }
 
-// Only the DirectX installation looks at how a child ended (RunChild).
+// Only the DirectX installation looks at how a child ended (RunChild), and
+// only it needs the launcher's rights: every program run here is one the
+// user runs.
 void RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
 {
     DWORD exitCode;
-    RunChild(workingDirectory, programPath, commandLine, owner, &exitCode);
+    RunChild(workingDirectory, programPath, commandLine, USER_RIGHTS, owner, &exitCode);
 }
 
 // ---------------------------------------------------------------------------
@@ -376,7 +382,7 @@ DirectXResult InstallDirectX(int quiet)
     // 0, the system's still-active value and an unreadable code included;
     // one that could not even be started has installed nothing.
     DWORD exitCode;
-    switch (RunChild(directory, program, command, MainDialog, &exitCode)) {
+    switch (RunChild(directory, program, command, LAUNCHER_RIGHTS, MainDialog, &exitCode)) {
     case CHILD_NOT_STARTED: return DIRECTX_NOT_STARTED;
     case CHILD_ENDED:       return exitCode == 0 ? DIRECTX_NO_RESTART : DIRECTX_RESTART;
     default:                return DIRECTX_RESTART;

@@ -29,6 +29,8 @@ ArtPanel PreviewArtPanel = InitialPreviewArtPanel;
 void (*RestartWindows)(void) = NULL;
 UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
 UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
+BOOL (WINAPI *ApplyFileSecurity)(LPCSTR path, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor) =
+    SetFileSecurityA;
 
 void ResetLauncherGlobals(void)
 {
@@ -43,6 +45,7 @@ void ResetLauncherGlobals(void)
     RestartWindows = NULL;
     RealizeArtPalette = RealizePalette;
     QueryWindowsDirectory = GetWindowsDirectoryA;
+    ApplyFileSecurity = SetFileSecurityA;
     ResetShellGuards();
     ResetChooserState();
     ForgetSystemResourceTexts();

@@ -54,6 +54,10 @@ extern UINT (WINAPI *RealizeArtPalette)(HDC dc);
 // (GetWindowsDirectoryA); tests replace it to place it at a drive root.
 extern UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size);
 
+// Setting a file's permissions goes through this routine (SetFileSecurityA);
+// tests replace it to see the descriptor given, which Wine does not keep.
+extern BOOL (WINAPI *ApplyFileSecurity)(LPCSTR path, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor);
+
 // Puts every process-wide value back to its start-of-process state: those
 // of Globals.cpp, and through each file's own reset those it keeps.
 void ResetLauncherGlobals(void);
@@ -271,15 +275,31 @@ int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result
 extern HWND ChooserWindow;
 
 // ---------------------------------------------------------------------------
+// The user's own rights (UserRights.cpp)
+
+// CreateProcess with the signed-in user's rights when the launcher holds
+// administrator rights: the desktop shell's token, or else a restricted copy
+// of the launcher's own; never the launcher's rights. 0 with GetLastError
+// set when it could not start.
+int StartWithUserRights(const char *workingDirectory, const char *programPath, char *command, DWORD flags,
+                        PROCESS_INFORMATION *child);
+
+// ---------------------------------------------------------------------------
 // Game launching and extras (Extras.cpp)
 
 enum { DISC_ANY = 6, DISC_2_TO_5 = 7 };
 
 int PromptForDisc(const char *probePath, unsigned disc, const char *caption, HWND owner);
 void RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner);
+// The rights a child starts with: the user's own for what the user runs
+// (games, the movie player, the text editor, Explorer), the launcher's for
+// the disc's programs that do the launcher's own work (the initialiser's
+// graphics runtime setup, the uninstaller).
+enum ChildRights { USER_RIGHTS, LAUNCHER_RIGHTS };
 // Starts a child as every child of the launcher is started; the system may
 // write into `command`. 0 with GetLastError set when it could not start.
-int StartChild(const char *workingDirectory, const char *programPath, char *command, PROCESS_INFORMATION *child);
+int StartChild(const char *workingDirectory, const char *programPath, char *command, ChildRights rights,
+               PROCESS_INFORMATION *child);
 
 void PlayGame1(void);
 void PlayGame2(void);

@@ -3,6 +3,7 @@
 // traces left in the Windows shell.
 #include "Launcher.h"
 
+#include <sddl.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -355,7 +356,7 @@ void RemoveTemporaryFiles(void)
         return;
     PROCESS_INFORMATION child;
     // The uninstaller outlives the launcher: nothing waits for it or keeps it.
-    if (StartChild(directory, program, command, &child)) {
+    if (StartChild(directory, program, command, LAUNCHER_RIGHTS, &child)) {
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
     }
@@ -420,6 +421,26 @@ static void BuildUninstallerCopyPath(char *path)
 {
     BuildDriveRoot(path, LauncherState.InstalledTo[0]);
     AppendText(path, PATH_BUFFER, "uninstal.exe");
+}
+
+// The system and administrators may change the uninstaller copy; everyone
+// else may read and run it (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE).
+static const char UninstallerCopyPermissions[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;WD)";
+
+// Windows' list of programs runs the uninstaller copy with administrator
+// rights, and at a drive's root the copy would inherit a permission that
+// lets every signed-in user change it: it gets one of its own, which only
+// the system and administrators may change. A drive that keeps no
+// permissions (FAT32, exFAT) refuses, and nothing better can be done there.
+static void ProtectUninstallerCopy(const char *path)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES
+        || !ConvertStringSecurityDescriptorToSecurityDescriptorA(UninstallerCopyPermissions, SDDL_REVISION_1,
+                                                                 &descriptor, NULL))
+        return;
+    ApplyFileSecurity(path, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
 }
 
 static int WriteUninstallValues(HKEY key, const GameInfo &game)
@@ -588,6 +609,7 @@ void RegisterUninstallEntry(const GameInfo &game)
     BuildCdPath(source, sizeof source, "D:\\install\\uninstal.exe");
     BuildUninstallerCopyPath(target);
     CopyFromCd(source, target);
+    ProtectUninstallerCopy(target);
     CreateProgramFolder();
 }
 

@@ -103,6 +103,25 @@ static std::string OwnBaseName()
     return base;
 }
 
+// "|admin=1" when the program holds the Administrators group, "|admin=0"
+// when it does not; asked for by DSAGA_RECORD_RIGHTS, so that the lines of
+// every other test stay as they are.
+static std::string RightsField()
+{
+    char wanted[8];
+    if (!ReadEnvironment("DSAGA_RECORD_RIGHTS", wanted, sizeof wanted))
+        return "";
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID administrators = NULL;
+    BOOL member = FALSE;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return "|admin=unknown";
+    int known = CheckTokenMembership(NULL, administrators, &member);
+    FreeSid(administrators);
+    return !known ? "|admin=unknown" : member ? "|admin=1" : "|admin=0";
+}
+
 void RecordRun(const std::string &extraFields)
 {
     char logPath[CD_PATH_BUFFER];
@@ -119,6 +138,7 @@ void RecordRun(const std::string &extraFields)
     line += '|';
     line += GetCommandLineA();
     line += extraFields;
+    line += RightsField();
     line += '\n';
 
     // One append-mode write per line, so lines of programs that run one
@@ -135,13 +155,19 @@ void RecordRun(const std::string &extraFields)
     CloseHandle(file);
 }
 
-static void WaitForReleaseFile(const char *name)
+void WaitForRelease(const char *name)
 {
     char variable[64];
-    char path[CD_PATH_BUFFER];
+    char path[CD_PATH_BUFFER], reached[CD_PATH_BUFFER];
     if (!FormatText(variable, sizeof variable, "DSAGA_WAIT_%s", name) ||
         !ReadEnvironment(variable, path, sizeof path))
         return;
+    // Tells the test that the program is held here.
+    if (FormatText(reached, sizeof reached, "%s.reached", path)) {
+        HANDLE mark = CreateFileA(reached, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (mark != INVALID_HANDLE_VALUE)
+            CloseHandle(mark);
+    }
     const DWORD pollMs = 50;
     const DWORD limitMs = 120000;
     for (DWORD waited = 0; waited < limitMs; waited += pollMs) {
@@ -153,7 +179,7 @@ static void WaitForReleaseFile(const char *name)
 
 int FinishRun(const char *name, int naturalCode)
 {
-    WaitForReleaseFile(name);
+    WaitForRelease(name);
     char variable[64];
     char value[64];
     if (!FormatText(variable, sizeof variable, "DSAGA_EXIT_%s", name) ||

@@ -1,5 +1,5 @@
-// What every program on the compilation discs shares: the DLL search (each
-// restricts it first thing in WinMain), bounded text, the command-line tail,
+// What every program on the compilation discs shares: the process guards
+// (each sets them first thing in WinMain), bounded text, the command-line tail,
 // message boxes, and the hooks through which the test harness watches a run
 // (DSAGA_CHILD_LOG, DSAGA_EXIT_<NAME>, DSAGA_WAIT_<NAME>).
 #ifndef CD_PROGRAM_H
@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "DllSearch.h"
+#include "ProcessGuards.h"
 #include "Paths.h"
 
 #include <stddef.h>
@@ -38,10 +38,16 @@ int InTestMode();
 
 // Appends "<name>|<current directory>|<command line><extraFields>\n" to the
 // DSAGA_CHILD_LOG file in one write; extraFields is "" or "|key=value...".
+// With DSAGA_RECORD_RIGHTS set, "|admin=1" or "|admin=0" ends the line.
 void RecordRun(const std::string &extraFields);
 
-// Waits for DSAGA_WAIT_<name> (when set), then returns DSAGA_EXIT_<name>
-// when set, else naturalCode. name is upper case, as in "SW1".
+// While DSAGA_WAIT_<name> is set, waits until the file it names exists (two
+// minutes at most): a test holds a program at a point of its run, and sees
+// it held there by the file of that name with ".reached" added.
+void WaitForRelease(const char *name);
+
+// WaitForRelease(name), then returns DSAGA_EXIT_<name> when set, else
+// naturalCode. name is upper case, as in "SW1".
 int FinishRun(const char *name, int naturalCode);
 
 // A message box for a real user; in test mode the text goes to the debugger

@@ -122,25 +122,29 @@ static void RemoveEarlierCopies(const WCHAR *temp)
     FindClose(listing);
 }
 
-static int StartLauncherFromTemp(char drive)
+// The directory is the user's to rename while it is not held (TEMP is the
+// user's), and a program of the user could put its own DSaga.exe in its
+// place between the copy and the start: held open without sharing its
+// deletion, it can be neither renamed nor removed. Null when it cannot be
+// held.
+static HANDLE HoldDirectory(const WCHAR *directory)
 {
-    WCHAR temp[CD_PATH_BUFFER], directory[CD_PATH_BUFFER], source[CD_PATH_BUFFER], target[CD_PATH_BUFFER];
-    WCHAR commandLine[CD_PATH_BUFFER];
-    if (!FindTemporaryDirectory(temp))
-        return 1;
-    RemoveEarlierCopies(temp);
-    if (!MakeFreshDirectory(temp, directory))
-        return 1;
+    return CreateFileW(directory, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, NULL);
+}
+
+// Copies the launcher into the held directory and starts it there.
+static int CopyAndStartLauncher(char drive, WCHAR *directory)
+{
+    WCHAR source[CD_PATH_BUFFER], target[CD_PATH_BUFFER], commandLine[CD_PATH_BUFFER];
     if (!FormatWideText(source, CD_PATH_BUFFER, L"%hc:\\Install\\SWDSaga.exe", drive) ||
         !FormatWideText(target, CD_PATH_BUFFER, L"%lsDSaga.exe", directory) ||
         !FormatWideText(commandLine, CD_PATH_BUFFER, L"\"%ls\"", target))
         return ReportPathTooLong();
+    WaitForRelease("DSINIT_COPY");
 
-    if (!CopyFileW(source, target, TRUE)) {
-        ReportTemporaryFailure(L"The Draxmoor Saga could not be copied from the disc to", target);
-        RemoveDirectoryW(directory);
-        return 1;
-    }
+    if (!CopyFileW(source, target, TRUE))
+        return ReportTemporaryFailure(L"The Draxmoor Saga could not be copied from the disc to", target);
     SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);  // the disc's read-only bit
 
     // The working directory without its trailing backslash, as a shell gives it.
@@ -155,6 +159,27 @@ static int StartLauncherFromTemp(char drive)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;
+}
+
+static int StartLauncherFromTemp(char drive)
+{
+    WCHAR temp[CD_PATH_BUFFER], directory[CD_PATH_BUFFER];
+    if (!FindTemporaryDirectory(temp))
+        return 1;
+    RemoveEarlierCopies(temp);
+    if (!MakeFreshDirectory(temp, directory))
+        return 1;
+    HANDLE held = HoldDirectory(directory);
+    if (held == INVALID_HANDLE_VALUE) {
+        ReportTemporaryFailure(L"The directory made for The Draxmoor Saga could not be held:", directory);
+        RemoveDirectoryW(directory);
+        return 1;
+    }
+    int code = CopyAndStartLauncher(drive, directory);
+    CloseHandle(held);
+    if (code != 0)  // nothing started from it: it goes, once empty
+        RemoveDirectoryW(directory);
+    return code;
 }
 
 static int RunGraphicsSetup(char drive)
@@ -193,6 +218,7 @@ static int RunGraphicsSetup(char drive)
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    FailCriticalErrorsQuietly();
     RecordRun("");
 
     char argument[CD_PATH_BUFFER];

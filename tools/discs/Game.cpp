@@ -134,6 +134,7 @@ static int ShowGameWindow(HINSTANCE instance)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    FailCriticalErrorsQuietly();
     HANDLE guard = HoldGuardObject();
     RecordRun(ConfigField());
     int code = InTestMode() ? 0 : ShowGameWindow(instance);

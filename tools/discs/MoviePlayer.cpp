@@ -228,6 +228,7 @@ static void ParseArguments(char *tail, int *low)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    FailCriticalErrorsQuietly();
     RecordRun("");
 
     char name[CD_PATH_BUFFER];

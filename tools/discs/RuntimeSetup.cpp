@@ -20,6 +20,7 @@ static void AnnounceSettingsIfAsked()
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    FailCriticalErrorsQuietly();
     RecordRun("");
     AnnounceSettingsIfAsked();
     return FinishRun("SWDSL", 0);

@@ -165,6 +165,7 @@ static int RemoveLauncherCopy(const char *file)
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    FailCriticalErrorsQuietly();
     RecordRun("");
 
     char target[CD_PATH_BUFFER];

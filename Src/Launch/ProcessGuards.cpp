@@ -1,5 +1,5 @@
-// The DLL search of the launcher and of the disc's programs.
-#include "DllSearch.h"
+// The process-wide guards of the launcher and of the disc's programs.
+#include "ProcessGuards.h"
 
 #include <windows.h>
 
@@ -21,4 +21,10 @@ void RestrictDllSearch(void)
     // Where that call is missing, this at least takes the current directory
     // out of the search.
     SetDllDirectoryA("");
+}
+
+void FailCriticalErrorsQuietly(void)
+{
+    UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    SetErrorMode(mode | SEM_FAILCRITICALERRORS);
 }

@@ -1,0 +1,15 @@
+// What the launcher and every program on the compilation's discs set first
+// thing in WinMain, before anything can load a DLL or look at a drive.
+#ifndef DSAGA_PROCESS_GUARDS_H
+#define DSAGA_PROCESS_GUARDS_H
+
+// Only the system directory: never the program's own directory or the
+// current one, which may be the user's TEMP, where any program of the user
+// can put a DLL of a name the system loads on demand.
+void RestrictDllSearch(void);
+
+// A look at a removable drive without a medium fails with an error the
+// program reports in its own words, instead of the system's own box.
+void FailCriticalErrorsQuietly(void);
+
+#endif
