@@ -5,14 +5,23 @@
 // gain them at the next Play.
 #include "Launcher.h"
 
-// Whether this process holds the Administrators group (elevated, or an
-// administrator on a system that does not split the rights).
-static int HoldsAdministratorRights(void)
+// The Administrators group's SID, for FreeSid; null when it cannot be made.
+static PSID AllocateAdministratorsSid(void)
 {
     SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
     PSID administrators = NULL;
     if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
                                   &administrators))
+        return NULL;
+    return administrators;
+}
+
+// Whether this process holds the Administrators group (elevated, or an
+// administrator on a system that does not split the rights).
+static int HoldsAdministratorRights(void)
+{
+    PSID administrators = AllocateAdministratorsSid();
+    if (administrators == NULL)
         return 1;  // cannot tell: treated as elevated, so nothing runs with rights by mistake
     BOOL member = FALSE;
     int known = CheckTokenMembership(NULL, administrators, &member);
@@ -88,10 +97,8 @@ static HANDLE MakeRestrictedToken(void)
     const DWORD access = TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT;
     if (!OpenProcessToken(GetCurrentProcess(), access, &own))
         return NULL;
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    SID_AND_ATTRIBUTES administrators = {NULL, 0};
-    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                 &administrators.Sid)) {
+    SID_AND_ATTRIBUTES administrators = {AllocateAdministratorsSid(), 0};
+    if (administrators.Sid != NULL) {
         if (!CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, 1, &administrators, 0, NULL, 0, NULL, &restricted))
             restricted = NULL;
         FreeSid(administrators.Sid);
