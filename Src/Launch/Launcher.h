@@ -86,12 +86,12 @@ void ReportTooLong(const char *start);
 
 // Existence test: the file can be opened (not read); directories are absent.
 int FileExists(const char *path);
-// What a look for a file found. It is not there only when its drive answers
-// and the system says there is no such file or directory; a drive that is
+// What a look for a file found. It is not there when the path names no
+// file at all (not a full path from a drive's or a share's root, or too
+// long for the system's file calls), or when its drive answers and the
+// system says there is no such file or directory; a drive that is
 // disconnected, not ready or answers with another error leaves it out of
 // reach, which is no sign that the file has gone.
-// A path that is not full (a drive's or a share's root first) or too long
-// for the system's file calls is not there.
 enum FileLook { FILE_THERE, FILE_NOT_THERE, FILE_OUT_OF_REACH };
 FileLook LookForFile(const char *path);
 // Whether the root of the path's drive can be read: a drive that is

@@ -336,7 +336,7 @@ static UninstallWay ChooseUninstallWay(const GameInfo &game)
 static void UninstallGame(int number)
 {
     const GameInfo &game = GameTable[number - 1];
-    int hasSavegames = number != 3;  // games 1 and 2 keep theirs in "gamedat\\"
+    int hasSavegames = number != 3;  // games 1 and 2 keep theirs in "gamedat\"
     if (*game.InstalledFlag == 0) {
         ReportError("Uninstall, but not Installed)", game.DisplayName, MB_OK, MainDialog);
         return;
