@@ -431,14 +431,21 @@ TEST_F(FreeSpace, MoreThanFourGigabytesFreeIsNotCutDown)
     ui.Verify();
 }
 
+// Another directory is a way out only while the launcher still offers to
+// choose one, before the first game.
 TEST_F(FreeSpace, ADriveThatCannotReportItsSpaceIsRefusedWithAMessage)
 {
-    std::string text;
-    ScriptedUi ui;
-    ui.ExpectDialog(SpaceCaption, [&](HWND box) { text = ItemText(box, 0xFFFF); }, IDOK);
-    EXPECT_EQ(0, CheckDiskSpace('Q', 2));
-    ui.Verify();
-    EXPECT_EQ(0u, text.find("The available hard drive space of drive Q: cannot be determined")) << text;
+    for (int installed : {0, 1}) {
+        SCOPED_TRACE(installed);
+        LauncherState.Game1Installed = installed;
+        std::string text;
+        ScriptedUi ui;
+        ui.ExpectDialog(SpaceCaption, [&](HWND box) { text = ItemText(box, 0xFFFF); }, IDOK);
+        EXPECT_EQ(0, CheckDiskSpace('Q', 2));
+        ui.Verify();
+        EXPECT_EQ(0u, text.find("The available hard drive space of drive Q: cannot be determined")) << text;
+        EXPECT_EQ(installed == 0, text.find("choose another install directory") != std::string::npos) << text;
+    }
 }
 
 TEST_F(FreeSpace, EachGameAndLevelAsksForItsOwnSize)

@@ -361,10 +361,57 @@ protected:
         WriteFileBytes(ProgramFolder() + "SWDSaga.exe", "MZ");
     }
     static std::string ProgramFolder() { return ShellFolder("Programs") + "\\Tessarine Systems\\"; }
+    // What Play says of a game on drive G:, and what Uninstall asks.
+    static std::string AwayText(const std::string &game, const char *directory, const std::string &rest)
+    {
+        return "Drive G: is not available.\n" + game + " is installed on it, in " + AwaySaga + directory + "\n" + rest;
+    }
     static std::string AwayMessage(const char *game, const char *directory)
     {
-        return std::string("Drive G: is not available.\n") + game + " is installed on it, in " + AwaySaga +
-               directory + "\nPlease connect the drive, then try again.";
+        return AwayText(game, directory, "Please connect the drive, then try again.");
+    }
+    static std::string UninstallQuestion(const std::string &game, const char *directory)
+    {
+        return AwayText(game, directory,
+                        "\nTry Again: look for the drive again once it is connected, and uninstall " + game +
+                            " from it.\nContinue: if the drive is gone for good, take " + game +
+                            " off the launcher and off Windows' list of programs without touching the drive; "
+                            "whatever is on it stays as it is.\nCancel: change nothing.");
+    }
+    static std::string InstallMessage(const std::string &games)
+    {
+        return "Drive G: is not available.\n" + games + " installed on it, in " + AwaySaga +
+               ", where a new game goes too.\n\nPlease connect the drive, then try again. If the drive is gone "
+               "for good, first take the games installed on it off the list, each with its Uninstall button.";
+    }
+    static const UINT QuestionStyle = MB_CANCELTRYCONTINUE | MB_ICONEXCLAMATION;
+    // The panel as the user sees it once the button's work is done.
+    struct PanelLook {
+        std::string labels[3];
+        bool uninstallEnabled[3] = {};
+        bool invulnerableVisible = false;
+    };
+    // Presses the button on the main dialog, answering as `expect` says,
+    // and looks at the panel afterwards.
+    static PanelLook PressAndLook(int button, std::function<void(ScriptedUi &)> expect)
+    {
+        PanelLook look;
+        ScriptedUi ui;
+        StepOnMainDialog(ui, {
+            [button](HWND dialog) { PostMessageA(dialog, WM_COMMAND, button, 0); },
+            [&look](HWND dialog) {
+                for (int game = 0; game < 3; game++) {
+                    look.labels[game] = ItemText(dialog, GameTable[game].GameButton);
+                    look.uninstallEnabled[game] =
+                        IsWindowEnabled(GetDlgItem(dialog, GameTable[game].UninstallButton)) != FALSE;
+                }
+                look.invulnerableVisible = IsWindowVisible(GetDlgItem(dialog, IDC_INVULNERABLE)) != FALSE;
+            },
+        });
+        expect(ui);
+        RunMainDialog();
+        ui.Verify();
+        return look;
     }
     // Every trace of the installation that the launcher keeps outside the games' files.
     static std::vector<std::string> Traces()
@@ -418,9 +465,10 @@ TEST_F(DriveAway, GamesStayInstalledWhileTheirDriveIsAwayAndPlayOnceItIsBack)
         EXPECT_EQ("Play Starwarden 2", label2);
         EXPECT_TRUE(uninstallEnabled);
         {
-            ScriptedUi ui;  // files out of reach cannot be removed: nothing is asked, nothing forgotten
+            ScriptedUi ui;  // Cancel at the question changes nothing
             PressOnMainDialog(ui, IDC_UNINSTALL2);
-            ui.ExpectBox("Starwarden 2", AwayMessage("Starwarden 2", "sw2\\"), IDOK);
+            ui.ExpectBox("Starwarden 2", UninstallQuestion("Starwarden 2", "sw2\\"), IDCANCEL)
+              .WithStyle(QuestionStyle);
             RunMainDialog();
             ui.Verify();
         }
@@ -448,6 +496,106 @@ TEST_F(DriveAway, GamesStayInstalledWhileTheirDriveIsAwayAndPlayOnceItIsBack)
     EXPECT_EQ(1u, RecordNumber("Starwarden 1 Installed"));
     EXPECT_EQ(0u, RecordNumber("Starwarden 2 Installed"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
+}
+
+// A drive that never comes back (a dead disk, a letter given to another
+// disk) must not hold the games for ever: Continue takes them off the
+// lists, and their files stay on the drive as they are.
+TEST_F(DriveAway, ContinueAtUninstallTakesTheGameOffTheListsAndLeavesItsFilesOnTheDrive)
+{
+    ASSERT_NO_FATAL_FAILURE(InstallOnAwayDrive());
+    const std::vector<std::string> files1 = ListedFiles("G:\\saga\\sw1\\"), files2 = ListedFiles("G:\\saga\\sw2\\");
+    const std::string program1 = ReadFileBytes("G:\\saga\\sw1\\sw1.exe");
+    const std::string program2 = ReadFileBytes("G:\\saga\\sw2\\sw2.exe");
+    ASSERT_FALSE(program1.empty());
+    MapAwayDrive(AWAY_DRIVE_UNMAPPED);
+    DeleteFileA(ChildLog().c_str());
+
+    PanelLook look = PressAndLook(IDC_UNINSTALL2, [](ScriptedUi &ui) {
+        ui.ExpectBox("Starwarden 2", UninstallQuestion("Starwarden 2", "sw2\\"), IDCONTINUE).WithStyle(QuestionStyle);
+    });
+    EXPECT_EQ("Play Starwarden 1", look.labels[0]);
+    EXPECT_TRUE(look.uninstallEnabled[0]);
+    EXPECT_EQ("Install Starwarden 2", look.labels[1]);
+    EXPECT_FALSE(look.uninstallEnabled[1]);
+    EXPECT_TRUE(look.invulnerableVisible);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
+    EXPECT_EQ(1u, RecordNumber("Starwarden 1 Installed"));
+    EXPECT_EQ(0u, RecordNumber("Starwarden 2 Installed"));
+    RegistryValue directory = ReadValue(HKEY_LOCAL_MACHINE, LauncherKeyPath, "Installed To:");
+    EXPECT_EQ(std::string(AwaySaga) + '\0', std::string(directory.bytes.begin(), directory.bytes.end()));
+    EXPECT_TRUE(PathExists(ProgramFolder() + "SWDSaga.exe"));
+
+    // Game 2 cannot go back beside game 1 while the drive is away.
+    PressOnceOnMainDialog(IDC_GAME2, [](ScriptedUi &ui) {
+        ui.ExpectBox("Install Directory", InstallMessage("Starwarden 1 is"), IDOK);
+    });
+
+    // The last game gone, the installation is forgotten.
+    look = PressAndLook(IDC_UNINSTALL1, [](ScriptedUi &ui) {
+        ui.ExpectBox("Starwarden 1", UninstallQuestion("Starwarden 1", "sw1\\"), IDCONTINUE).WithStyle(QuestionStyle);
+    });
+    EXPECT_EQ("Install Starwarden 1", look.labels[0]);
+    EXPECT_FALSE(look.uninstallEnabled[0]);
+    EXPECT_FALSE(look.invulnerableVisible);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
+    EXPECT_FALSE(PathExists(ProgramFolder()));
+    EXPECT_EQ(std::vector<std::string>(), ReadLineList(ChildLog()));  // no uninstaller, nothing
+
+    MapAwayDrive(AWAY_DRIVE_CONNECTED);
+    EXPECT_EQ(files1, ListedFiles("G:\\saga\\sw1\\"));
+    EXPECT_EQ(files2, ListedFiles("G:\\saga\\sw2\\"));
+    EXPECT_EQ(program1, ReadFileBytes("G:\\saga\\sw1\\sw1.exe"));
+    EXPECT_EQ(program2, ReadFileBytes("G:\\saga\\sw2\\sw2.exe"));
+}
+
+TEST_F(DriveAway, TryAgainAtUninstallAsksAgainUntilTheDriveIsBackThenUninstalls)
+{
+    ASSERT_NO_FATAL_FAILURE(InstallOnAwayDrive());
+    MapAwayDrive(AWAY_DRIVE_UNMAPPED);
+    const std::string question = UninstallQuestion("Starwarden 1", "sw1\\");
+    PanelLook look = PressAndLook(IDC_UNINSTALL1, [&question](ScriptedUi &ui) {
+        ui.ExpectBox("Starwarden 1", question, IDTRYAGAIN).WithStyle(QuestionStyle);
+        ui.ExpectDialog("Starwarden 1", [&question](HWND box) {
+            EXPECT_EQ(question, ItemText(box, 0xFFFF));
+            MapAwayDrive(AWAY_DRIVE_CONNECTED);
+            PressKeyOnFocus(VK_RETURN);  // Try Again is the default
+        }, 0);
+        ui.ExpectBox("Proceed?", "Uninstalling Starwarden 1 will also erase any savegames.", IDYES);
+    });
+    EXPECT_EQ("Install Starwarden 1", look.labels[0]);
+    EXPECT_EQ("Play Starwarden 2", look.labels[1]);
+    EXPECT_FALSE(PathExists("G:\\saga\\sw1"));
+    EXPECT_TRUE(PathExists("G:\\saga\\sw2\\sw2.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str()));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
+    EXPECT_EQ(0u, RecordNumber("Starwarden 1 Installed"));
+    EXPECT_EQ(1u, RecordNumber("Starwarden 2 Installed"));
+}
+
+// The install directory is fixed while games are recorded in it: a new
+// game waits for their drive, and nothing else is asked or done.
+TEST_F(DriveAway, InstallingAnotherGameAsksForTheDriveAndDoesNothingElse)
+{
+    ASSERT_NO_FATAL_FAILURE(InstallOnAwayDrive());
+    const std::vector<std::string> installed = Traces();
+    for (AwayDriveMapping mapping : {AWAY_DRIVE_UNMAPPED, AWAY_DRIVE_NOT_READY}) {
+        SCOPED_TRACE(mapping);
+        MapAwayDrive(mapping);
+        DeleteFileA(ChildLog().c_str());
+        PressOnceOnMainDialog(IDC_GAME3, [](ScriptedUi &ui) {
+            ui.ExpectBox("Install Directory", InstallMessage("Starwarden 1 and Starwarden 2 are"), IDOK)
+              .WithStyle(MB_OK | MB_ICONEXCLAMATION);
+        });
+        EXPECT_EQ("Install Starwarden 3", TextAtQuit(IDC_GAME3));
+        EXPECT_EQ(std::vector<std::string>(), ReadLineList(ChildLog()));
+        EXPECT_EQ(0u, RecordNumber("Starwarden 3 Installed"));
+        EXPECT_EQ(installed, Traces());
+        MapAwayDrive(AWAY_DRIVE_CONNECTED);
+        EXPECT_FALSE(PathExists("G:\\saga\\sw3"));
+    }
 }
 
 }  // namespace

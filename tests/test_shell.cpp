@@ -117,6 +117,43 @@ TEST_F(Startup, RecordWithNoGameLeftTakesTheFirstRunPathAgain)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
 }
 
+// Only a full path whose drive does not answer may be a drive that is away;
+// a record naming no path the system can use is withdrawn as a deleted
+// directory is, even where a relative path would find a game.
+TEST_F(Startup, RecordNamingNoUsableDirectoryWithdrawsItsGames)
+{
+    char saved[PATH_BUFFER];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof saved, saved));
+    const struct { const char *name; std::string directory; } records[] = {
+        {"empty", ""},
+        {"relative", "saga\\"},
+        {"relative to a drive's current directory", "C:saga\\"},
+        {"too long for the system's file calls", "C:\\" + std::string(300, 'x') + "\\"},
+    };
+    for (const auto &record : records) {
+        SCOPED_TRACE(record.name);
+        SetUp();
+        CreateDirectoryA((TestRoot() + "saga").c_str(), NULL);
+        CreateDirectoryA((TestRoot() + "saga\\sw1").c_str(), NULL);
+        WriteFileBytes(TestRoot() + "saga\\sw1\\sw1.exe", "MZ");
+        ASSERT_TRUE(SetCurrentDirectoryA(TestRoot().c_str()));
+        WriteRecord(record.directory.c_str(), "D", 1, 0, 0, 0);
+        WriteText(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str(), "DisplayName", "Starwarden 1");
+        ScriptedUi ui;
+        EXPECT_EQ(STARTUP_SHOW_DIALOG, RunStartup(MainDialog, GetModuleHandleA(NULL)));
+        ui.Verify();
+        SetCurrentDirectoryA(saved);
+        EXPECT_EQ(0, LauncherState.Game1Installed);
+        EXPECT_EQ("Install Starwarden 1", ItemText(MainDialog, IDC_GAME1));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(MainDialog, IDC_UNINSTALL1)));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str()));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LauncherKeyPath));
+        EXPECT_STREQ(DefaultInstallDirectory, LauncherState.InstalledTo);
+        EXPECT_EQ(1, FirstRun);
+        EXPECT_TRUE(PathExists(TestRoot() + "saga\\sw1\\sw1.exe"));
+    }
+}
+
 TEST_F(Startup, CancelAtTheCdPromptEndsBeforeTheFirstRunSteps)
 {
     InsertDisc('D', 0);

@@ -3,9 +3,11 @@
 // launcher's temporary copy to the disc's uninstaller at exit.
 #include <gtest/gtest.h>
 
+#include "MainDriver.h"
 #include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
+#include "WindowText.h"
 
 namespace {
 
@@ -161,23 +163,46 @@ TEST_F(Uninstall, TheOnlyGameTakesTheInstallDirectoryAndEveryTraceWithIt)
 }
 
 // The record must never claim a game whose files have gone: when it cannot
-// be saved without the game, the game stays whole.
+// be saved without the game, the game stays whole and claimed everywhere
+// (panel, list of programs, memory), so a later save in the same run
+// still claims it.
 TEST_F(Uninstall, RecordThatCannotBeSavedKeepsTheGameWhole)
 {
     Install(true, true, false);
-    LockKeyAgainstWriting(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+    DestroyPanelForTest();
+    std::string labelAfterFailure;
+    bool uninstallEnabled = false, entryAfterFailure = false;
     ScriptedUi ui;
+    StepOnMainDialog(ui, {
+        [](HWND dialog) {
+            LockKeyAgainstWriting(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+            ClickItem(dialog, IDC_UNINSTALL2);
+        },
+        [&](HWND dialog) {
+            labelAfterFailure = ItemText(dialog, IDC_GAME2);
+            uninstallEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_UNINSTALL2)) != FALSE;
+            entryAfterFailure = KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(2).c_str());
+            UnlockKey(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+            ClickItem(dialog, IDC_INVULNERABLE);  // saves the record again, now that it can be
+        },
+    });
     ui.ExpectBox("Proceed?", Question(2), IDYES);
     ui.ExpectBox("REGISTRY", "!create registry", IDOK).WithStyle(MB_OK);
-    UninstallGame2();
+    RunMainDialog();
     ui.Verify();
     UnlockKey(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+    EXPECT_EQ("Play Starwarden 2", labelAfterFailure);
+    EXPECT_TRUE(uninstallEnabled);
+    EXPECT_TRUE(entryAfterFailure);
     for (const char *file : {"sw2.exe", "data.dat", "gamedat\\save1.sav"})
         EXPECT_TRUE(PathExists(GameDirectory(2) + file)) << file;
+    EXPECT_EQ(1, LauncherState.Game2Installed);
+    EXPECT_EQ(0u, RecordNumber("Cheater"));  // the later save was made
     EXPECT_EQ(std::vector<unsigned char>({1, 0, 0, 0}), FlagBytes(2));
+    EXPECT_EQ("Play Starwarden 2", TextAtQuit(IDC_GAME2));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(2).c_str()));
 
     // The next start finds it whole and offers it again.
-    DestroyPanelForTest();
     ResetLauncherGlobals();
     CreatePanelForTest();
     ASSERT_EQ(1, LoadLauncherState());

@@ -3,6 +3,8 @@
 // directory, and paths on the CD.
 #include "Launcher.h"
 
+#include <string.h>
+
 // Opens and closes the file without reading it; 0 with the system's answer
 // in *error.
 static int OpenToTest(const char *path, DWORD *error)
@@ -39,9 +41,7 @@ int GetDriveName(const char *path, char *name, size_t capacity)
     return FormatText(name, capacity, "%.*s", (int)(end - path), path);
 }
 
-// Whether the root of the path's drive can be read: a drive that is
-// disconnected, not ready or failing cannot say what is on it.
-static int DriveAnswers(const char *path)
+int DriveAnswers(const char *path)
 {
     char root[PATH_BUFFER];
     if (!GetDriveName(path, root, sizeof root) || !AppendText(root, sizeof root, "\\"))
@@ -52,8 +52,26 @@ static int DriveAnswers(const char *path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A path the 8-bit file calls take as it stands: a drive letter's root or
+// a share's first, and short enough. Any other (an empty or relative path,
+// one too long) names no file, whatever the current directory holds.
+static int IsUsableFullPath(const char *path)
+{
+    char drive[PATH_BUFFER];
+    if (strlen(path) > SYSTEM_PATH_LIMIT || !GetDriveName(path, drive, sizeof drive))
+        return 0;
+    size_t length = strlen(drive);
+    if (path[length] != '\\')
+        return 0;
+    if (drive[1] == ':')
+        return (drive[0] >= 'A' && drive[0] <= 'Z') || (drive[0] >= 'a' && drive[0] <= 'z');
+    return drive[2] != '\\' && drive[length - 1] != '\\';  // "\\server\share", neither part empty
+}
+
 FileLook LookForFile(const char *path)
 {
+    if (!IsUsableFullPath(path))
+        return FILE_NOT_THERE;
     DWORD error;
     if (OpenToTest(path, &error))
         return FILE_THERE;

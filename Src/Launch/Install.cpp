@@ -541,8 +541,9 @@ int CheckDiskSpace(char drive, int requiredMegabytes)
         // only fail later, half done.
         FormatText(message, sizeof message,
                    "The available hard drive space of drive %c: cannot be determined (error %d).\n"
-                   "Please check the drive or choose another install directory.",
-                   drive, (int)GetLastError());
+                   "Please check the drive%s.",
+                   drive, (int)GetLastError(),
+                   AnyGameInstalled() ? ", then try again" : " or choose another install directory");
         ReportError(message, "Not enough disk space for installation", MB_OK | MB_ICONEXCLAMATION, MainDialog);
         return 0;
     }
@@ -962,8 +963,9 @@ int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result
 
 int ConfirmInstallDirectory(void)
 {
+    // Fixed once a game is installed: a new game goes beside the others.
     if (AnyGameInstalled())
-        return 1;
+        return InstallDirectoryWithinReach();
     int answer = ReportError(LauncherState.InstalledTo, "Do you wish to install to:", MB_YESNOCANCEL | MB_ICONQUESTION,
                              MainDialog);
     if (answer == IDYES)

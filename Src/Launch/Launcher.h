@@ -90,12 +90,17 @@ void ReportTooLong(const char *start);
 
 // Existence test: the file can be opened (not read); directories are absent.
 int FileExists(const char *path);
-// What a look for a file found. It is not there only when its drive answers
-// and the system says there is no such file or directory; a drive that is
+// What a look for a file found. It is not there when the path names no
+// file at all (not a full path from a drive's or a share's root, or too
+// long for the system's file calls), or when its drive answers and the
+// system says there is no such file or directory; a drive that is
 // disconnected, not ready or answers with another error leaves it out of
 // reach, which is no sign that the file has gone.
 enum FileLook { FILE_THERE, FILE_NOT_THERE, FILE_OUT_OF_REACH };
 FileLook LookForFile(const char *path);
+// Whether the root of the path's drive can be read: a drive that is
+// disconnected, not ready or failing cannot say what is on it.
+int DriveAnswers(const char *path);
 // The drive a full path is on, as the user names it: "G:", or
 // "\\server\share" for a share; 0 for any other path or one that does not fit.
 int GetDriveName(const char *path, char *name, size_t capacity);
@@ -222,6 +227,9 @@ int AnyGameInstalled(void);
 // after telling the user which drive to connect, or that the game's path
 // does not fit.
 int GameWithinReach(const GameInfo &game);
+// 1 when the install directory's drive answers; 0 after telling the user
+// to connect it, since a new game goes beside those installed there.
+int InstallDirectoryWithinReach(void);
 
 void UninstallGame1(void);
 void UninstallGame2(void);

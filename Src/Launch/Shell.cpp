@@ -557,23 +557,27 @@ static int ShowGameNotPlayable(const GameInfo &game)
     return 1;
 }
 
-// The claim is withdrawn where it is kept before it is withdrawn on screen,
-// so that no failure of the panel leaves a saved record claiming a game
-// whose files are about to go.
+// The record is where a claim lasts, so it goes there first: when it cannot
+// be saved the game stays claimed everywhere (in memory, on the panel and in
+// the list of programs) as it is in the record, and its files stay.
 int MarkGameNotPlayable(int game)
 {
     const GameInfo &row = GameTable[game - 1];
+    int32_t cheater = LauncherState.Cheater;
     *row.InstalledFlag = 0;
+    if (!AnyGameInstalled())
+        LauncherState.Cheater = 0;
+    if (!SaveLauncherState()) {
+        *row.InstalledFlag = 1;
+        LauncherState.Cheater = cheater;
+        ShowGamePlayable(row);
+        return 0;
+    }
     char key[PATH_BUFFER];
     if (FormatText(key, sizeof key, "%s\\%s", UninstallKeyPath, row.KeyName))
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);  // it may not exist
-    if (!AnyGameInstalled())
-        LauncherState.Cheater = 0;
-    int saved = SaveLauncherState();
-    // A record that could not be saved still claims the game and its files
-    // stay: forgetting the installation now would lose track of them.
-    if (!ShowGameNotPlayable(row) || !saved)
-        return saved;
+    if (!ShowGameNotPlayable(row))
+        return 1;
     // Nested: at most one level per game, as each level clears one more flag.
     DetectInstalledGames();
     return 1;

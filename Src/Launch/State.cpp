@@ -178,20 +178,75 @@ static FileLook LookForGameFile(const GameInfo &game, const char *file)
     return BuildGamePath(path, game, file) ? LookForFile(path) : FILE_NOT_THERE;
 }
 
+enum GameReach { GAME_WITHIN_REACH, GAME_OUT_OF_REACH, GAME_PATH_TOO_LONG };
+
+// Looks for the game's program; when its drive is away, `drive` (as the
+// user names it) and `directory` say where the game is.
+static GameReach LookForGame(const GameInfo &game, char *drive, char *directory)
+{
+    char program[PATH_BUFFER];
+    if (!BuildGamePath(directory, game, "") || !BuildGamePath(program, game, game.Executable))
+        return GAME_PATH_TOO_LONG;
+    if (LookForFile(program) != FILE_OUT_OF_REACH)
+        return GAME_WITHIN_REACH;
+    if (!GetDriveName(directory, drive, PATH_BUFFER))
+        CopyText(drive, PATH_BUFFER, directory);
+    return GAME_OUT_OF_REACH;
+}
+
+// Every message about a game whose drive is away starts by saying where it is.
+static void DescribeGameAway(char *message, size_t capacity, const GameInfo &game, const char *drive,
+                             const char *directory, const char *rest)
+{
+    FormatText(message, capacity, "Drive %s is not available.\n%s is installed on it, in %s\n%s", drive,
+               game.DisplayName, directory, rest);
+}
+
 int GameWithinReach(const GameInfo &game)
 {
-    char directory[PATH_BUFFER], program[PATH_BUFFER], drive[PATH_BUFFER];
-    if (!BuildGamePath(directory, game, "") || !BuildGamePath(program, game, game.Executable))
-        return 0;
-    if (LookForFile(program) != FILE_OUT_OF_REACH)
+    char drive[PATH_BUFFER], directory[PATH_BUFFER], message[4 * PATH_BUFFER];
+    GameReach reach = LookForGame(game, drive, directory);
+    if (reach != GAME_OUT_OF_REACH)
+        return reach == GAME_WITHIN_REACH;
+    DescribeGameAway(message, sizeof message, game, drive, directory, "Please connect the drive, then try again.");
+    ReportError(message, game.DisplayName, MB_OK | MB_ICONEXCLAMATION, MainDialog);
+    return 0;
+}
+
+// Appends the names of the installed games to `names`, "A", "A and B" or
+// "A, B and C"; returns how many there are.
+static int ListInstalledGames(char *names, size_t capacity)
+{
+    int count = 0, listed = 0;
+    names[0] = '\0';
+    for (const GameInfo &game : GameTable)
+        count += *game.InstalledFlag != 0;
+    for (const GameInfo &game : GameTable) {
+        if (*game.InstalledFlag == 0)
+            continue;
+        if (listed > 0)
+            AppendText(names, capacity, listed == count - 1 ? " and " : ", ");
+        AppendText(names, capacity, game.DisplayName);
+        listed++;
+    }
+    return count;
+}
+
+int InstallDirectoryWithinReach(void)
+{
+    const char *directory = LauncherState.InstalledTo;
+    if (DriveAnswers(directory))
         return 1;
+    char drive[PATH_BUFFER], games[PATH_BUFFER], message[4 * PATH_BUFFER];
     if (!GetDriveName(directory, drive, sizeof drive))
         CopyText(drive, sizeof drive, directory);
-    char message[3 * PATH_BUFFER];
+    int count = ListInstalledGames(games, sizeof games);
     FormatText(message, sizeof message,
-               "Drive %s is not available.\n%s is installed on it, in %s\nPlease connect the drive, then try again.",
-               drive, game.DisplayName, directory);
-    ReportError(message, game.DisplayName, MB_OK | MB_ICONEXCLAMATION, MainDialog);
+               "Drive %s is not available.\n%s %s installed on it, in %s, where a new game goes too.\n\n"
+               "Please connect the drive, then try again. If the drive is gone for good, first take the games "
+               "installed on it off the list, each with its Uninstall button.",
+               drive, games, count == 1 ? "is" : "are", directory);
+    ReportError(message, "Install Directory", MB_OK | MB_ICONEXCLAMATION, MainDialog);
     return 0;
 }
 
@@ -237,6 +292,48 @@ static void ReportLeftovers(const char *directory, const char *caption)
     ReportError(message, caption, MB_OK | MB_ICONEXCLAMATION, MainDialog);
 }
 
+// Takes the game off the lists; 0 when the record could not be saved and
+// so still claims it whole.
+static int WithdrawGame(const GameInfo &game)
+{
+    int level = Game3ExtrasLevel;
+    if (game.Number == 3)
+        Game3ExtrasLevel = 0;  // no additional files without the game
+    if (MarkGameNotPlayable(game.Number))
+        return 1;
+    Game3ExtrasLevel = level;
+    return 0;
+}
+
+// What Uninstall takes away: the game's files, only its place on the lists
+// (its drive is away for good), or nothing.
+enum UninstallWay { UNINSTALL_FILES, UNINSTALL_LISTS_ONLY, UNINSTALL_NOTHING };
+
+// A drive that is away may never come back (a dead disk, its letter given
+// to another): the game then leaves the lists with its files where they are.
+static UninstallWay ChooseUninstallWay(const GameInfo &game)
+{
+    char drive[PATH_BUFFER], directory[PATH_BUFFER], choices[PATH_BUFFER], question[4 * PATH_BUFFER];
+    for (;;) {
+        GameReach reach = LookForGame(game, drive, directory);
+        if (reach != GAME_OUT_OF_REACH)
+            return reach == GAME_WITHIN_REACH ? UNINSTALL_FILES : UNINSTALL_NOTHING;
+        FormatText(choices, sizeof choices,
+                   "\nTry Again: look for the drive again once it is connected, and uninstall %s from it.\n"
+                   "Continue: if the drive is gone for good, take %s off the launcher and off Windows' list "
+                   "of programs without touching the drive; whatever is on it stays as it is.\n"
+                   "Cancel: change nothing.",
+                   game.DisplayName, game.DisplayName);
+        DescribeGameAway(question, sizeof question, game, drive, directory, choices);
+        int answer = ReportError(question, game.DisplayName, MB_CANCELTRYCONTINUE | MB_ICONEXCLAMATION | MB_DEFBUTTON2,
+                                 MainDialog);
+        if (answer == IDCONTINUE)
+            return UNINSTALL_LISTS_ONLY;
+        if (answer != IDTRYAGAIN)
+            return UNINSTALL_NOTHING;
+    }
+}
+
 static void UninstallGame(int number)
 {
     const GameInfo &game = GameTable[number - 1];
@@ -245,8 +342,11 @@ static void UninstallGame(int number)
         ReportError("Uninstall, but not Installed)", game.DisplayName, MB_OK, MainDialog);
         return;
     }
-    if (!GameWithinReach(game))
-        return;  // files that cannot be reached cannot be removed either
+    UninstallWay way = ChooseUninstallWay(game);
+    if (way == UNINSTALL_LISTS_ONLY)
+        WithdrawGame(game);
+    if (way != UNINSTALL_FILES)
+        return;
     char question[PATH_BUFFER];
     FormatText(question, sizeof question, "Uninstalling Starwarden %d will also erase any savegames.", number);
     if (ReportError(question, "Proceed?", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, MainDialog) != IDYES)
@@ -260,9 +360,7 @@ static void UninstallGame(int number)
     // The claim goes before the first file: whenever the process dies, a
     // game still marked installed has all its files. A record that still
     // claims the game keeps every file.
-    if (number == 3)
-        Game3ExtrasLevel = 0;
-    if (!MarkGameNotPlayable(number))
+    if (!WithdrawGame(game))
         return;
     // One level at a time: the savegames first, so that the game directory
     // (and with it an install directory left empty) can go next.
