@@ -331,6 +331,20 @@ static void OnPreviews(HWND dialog)
         ReportError("Could not create Tessarine Preview Dialog box", "Error!", MB_OK, dialog);
 }
 
+// The check box toggles itself on a click; it shows the mode the launcher
+// holds, whatever became of the click (a mode that could not be written,
+// a click dropped while another command runs).
+static void ShowInvulnerableMark(HWND dialog)
+{
+    CheckDlgButton(dialog, IDC_INVULNERABLE, LauncherState.Cheater != 0 ? BST_CHECKED : BST_UNCHECKED);
+}
+
+static void OnInvulnerable(HWND dialog)
+{
+    ToggleInvulnerable();
+    ShowInvulnerableMark(dialog);
+}
+
 static BOOL RunMainCommand(HWND dialog, int id)
 {
     switch (id) {
@@ -343,7 +357,7 @@ static BOOL RunMainCommand(HWND dialog, int id)
     case IDC_SYSINFO:      ShowSystemResources(); break;
     case IDC_DIRECTX:      OnInstallDirectX(dialog); break;
     case IDC_PREVIEWS:     OnPreviews(dialog); break;
-    case IDC_INVULNERABLE: ToggleInvulnerable(); break;
+    case IDC_INVULNERABLE: OnInvulnerable(dialog); break;
     case IDC_HELPFILE:     OpenHelpFile(); break;
     case IDCANCEL:         EndMainDialog(dialog); break;
     default:               return FALSE;
@@ -381,8 +395,8 @@ static void KeepFocusOnAControl(HWND dialog)
 static BOOL RunGuardedCommand(HWND dialog, int id)
 {
     if (CommandRunning) {
-        if (id == IDC_INVULNERABLE)  // the box has toggled itself: put its mark back
-            CheckDlgButton(dialog, IDC_INVULNERABLE, LauncherState.Cheater ? BST_CHECKED : BST_UNCHECKED);
+        if (id == IDC_INVULNERABLE)
+            ShowInvulnerableMark(dialog);
         return TRUE;
     }
     CommandRunning = 1;
