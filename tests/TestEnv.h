@@ -134,6 +134,40 @@ struct RestartRecorder {
     static int Count;
 };
 
+// While alive, the reasons the launcher gives Windows for a shutdown to
+// wait are kept here (Wine keeps none): the last one given, the window it
+// was given for, how many were given and how many taken back.
+struct ShutdownReasonRecorder {
+    ShutdownReasonRecorder();
+    ~ShutdownReasonRecorder();
+    static std::wstring Last;
+    static HWND Window;
+    static int Given;
+    static int Withdrawn;
+};
+
+// Asks a window from another thread, as Windows asks every program before a
+// shutdown (WM_QUERYENDSESSION), without waiting for the answer; Answer()
+// then waits for it, letting sent messages in, since the window may be the
+// waiting thread's own.
+class SessionEndQuestion {
+public:
+    explicit SessionEndQuestion(HWND window);
+    ~SessionEndQuestion();
+    SessionEndQuestion(const SessionEndQuestion &) = delete;
+    SessionEndQuestion &operator=(const SessionEndQuestion &) = delete;
+    // TRUE to let the session end, FALSE to refuse, -1 when no answer came.
+    LRESULT Answer();
+
+private:
+    static DWORD WINAPI Ask(LPVOID self);
+    HWND window_;
+    LRESULT answer_ = -1;
+    HANDLE thread_;
+};
+// Asks and waits for the answer.
+LRESULT AskToEndSession(HWND window);
+
 std::string ModuleDirectory();  // directory of the running test program, with a backslash
 std::string BuildDirectory();   // the build tree (DSaga.exe lives in Src\Launch\ below it)
 // The program's own manifest, as Windows reads it before the program runs;

@@ -1,7 +1,7 @@
 // The process-wide values that several files share: the persisted record,
 // the run-time values and the routines tests replace, each defined here with
 // its start-of-process value. A value one file alone keeps is static in that
-// file: the command guard and the guard semaphore (Shell.cpp), the chooser's
+// file: the command guard, the guard semaphore and the held session end (Shell.cpp), the chooser's
 // state (Install.cpp), the system resources texts (Extras.cpp) and the
 // fitted fonts (TextFitting.cpp). The reset puts every one of them back.
 #include "Launcher.h"
@@ -27,6 +27,8 @@ int Game3ExtrasLevel;
 ArtPanel MainArtPanel = InitialMainArtPanel;
 ArtPanel PreviewArtPanel = InitialPreviewArtPanel;
 void (*RestartWindows)(void) = NULL;
+BOOL (WINAPI *CreateShutdownReason)(HWND window, LPCWSTR reason) = NULL;
+BOOL (WINAPI *DestroyShutdownReason)(HWND window) = NULL;
 UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
 UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
 
@@ -41,6 +43,8 @@ void ResetLauncherGlobals(void)
     MainArtPanel = InitialMainArtPanel;
     PreviewArtPanel = InitialPreviewArtPanel;
     RestartWindows = NULL;
+    CreateShutdownReason = NULL;
+    DestroyShutdownReason = NULL;
     RealizeArtPalette = RealizePalette;
     QueryWindowsDirectory = GetWindowsDirectoryA;
     ResetShellGuards();

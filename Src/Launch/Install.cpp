@@ -30,9 +30,10 @@ static void RepaintMainDialog(void)
 
 // The pace of a copy or delete loop. Looking at the queue (without taking
 // anything from it) tells Windows the program is alive, so a long copy is
-// not replaced by a "Not Responding" ghost that the user could close;
-// nothing is dispatched, so no button can start another operation in the
-// middle of this one. The file name and the bar change with every file, but
+// not replaced by a "Not Responding" ghost that the user could close, and
+// answers what is sent meanwhile (Windows' question before a shutdown, which
+// is answered no); nothing posted is dispatched, so no button can start
+// another operation in the middle of this one. The file name and the bar change with every file, but
 // each change is a round trip to the window system that costs more than
 // copying a small file, so the loop keeps them here and gives them to the
 // controls only when it paints: at most every PAINT_INTERVAL_MS (ten times a
@@ -281,19 +282,33 @@ static int StepThroughFiles(const FilePass &pass, unsigned count)
     return !failure;
 }
 
+// The status area shows while files are copied or deleted, and the end of
+// the session waits for the work its first line names.
+static void BeginFileWork(const char *statusText)
+{
+    HoldSessionEnd(statusText);
+    ShowStatusArea();
+    SetStatusLine1(statusText);
+}
+
+static void EndFileWork(void)
+{
+    HideStatusArea();
+    DiscardUserInput();
+    ReleaseSessionEnd();
+}
+
 // 1 when every file was counted and handed to the step without a failure.
 static int RunFilePass(const FilePass &pass, const char *statusText)
 {
-    ShowStatusArea();
-    SetStatusLine1(statusText);
+    BeginFileWork(statusText);
     unsigned count;
     int error = CountFiles(pass.Directory, &count);
     if (error != 0 && pass.Count == REPORT_COUNT_FAILURE)
         ReportListingError(pass.Caption, error, " (count)");
     SetProgressRange(0, (int)count);
     int passed = error == 0 && StepThroughFiles(pass, count);
-    HideStatusArea();
-    DiscardUserInput();
+    EndFileWork();
     return passed;
 }
 
@@ -500,8 +515,7 @@ static void CopyAdditionalFiles(const char *gameDirectory)
     // Three large files: each is painted as soon as it is done.
     LoopPace pace;
     StartPace(&pace, 0);  // only for the look at the queue while a file copies
-    ShowStatusArea();
-    SetStatusLine1("Installing Additional Starwarden 3 Files");
+    BeginFileWork("Installing Additional Starwarden 3 Files");
     SetProgressRange(0, 3);
     if (Game3ExtrasLevel == 1) {
         SetProgressRange(0, 1);
@@ -510,8 +524,7 @@ static void CopyAdditionalFiles(const char *gameDirectory)
         for (const char *name : BestFiles)
             CopyAdditionalFile(cdRoot, gameDirectory, name, &pace);
     }
-    HideStatusArea();
-    DiscardUserInput();
+    EndFileWork();
 }
 
 int InstallGame3(void)
