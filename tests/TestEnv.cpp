@@ -7,6 +7,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -405,6 +406,38 @@ ExplorerStandIn::~ExplorerStandIn()
     SetFileAttributesA(explorer_.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(explorer_.c_str());
     MoveFileA(saved_.c_str(), explorer_.c_str());
+}
+
+const char TestShare[] = "\\\\dsaga-server\\share\\";
+
+// The server's directory under the prefix, through drive Z: (the Unix root).
+static std::string TestServerDirectory()
+{
+    char prefix[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    if (length == 0 || length >= sizeof prefix || prefix[0] != '/')
+        return std::string();
+    std::string path = std::string("Z:") + prefix + "/dosdevices/unc/dsaga-server";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+bool MakeTestShare()
+{
+    std::string server = TestServerDirectory();
+    if (server.empty())
+        return false;
+    RemoveTree(server);
+    CreateDirectoryA(server.substr(0, server.find_last_of('\\')).c_str(), NULL);
+    CreateDirectoryA(server.c_str(), NULL);
+    return CreateDirectoryA((server + "\\share").c_str(), NULL) && PathExists(TestShare);
+}
+
+void RemoveTestShare()
+{
+    std::string server = TestServerDirectory();
+    if (!server.empty())
+        RemoveTree(server);
 }
 
 // Wine's own request to its mount manager, as its configuration tool makes

@@ -101,6 +101,14 @@ const char AwayDrive = 'G';
 enum AwayDriveMapping { AWAY_DRIVE_CONNECTED, AWAY_DRIVE_UNMAPPED, AWAY_DRIVE_NOT_READY };
 void MapAwayDrive(AwayDriveMapping mapping);
 
+// A share of the tests' own, as a user's Start menu redirected to a server
+// lies on one. Wine answers "\\server\share\..." from the directory
+// dosdevices\unc\server\share of its prefix, which MakeTestShare makes
+// empty (false where there is no Wine prefix); RemoveTestShare removes it.
+extern const char TestShare[];  // "\\dsaga-server\share\"
+bool MakeTestShare();
+void RemoveTestShare();
+
 // While alive, the Windows directory's explorer.exe is the disc's runtime
 // setup, which only records how it was started: opening the program folder
 // after an installation then ends at once instead of leaving a window

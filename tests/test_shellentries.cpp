@@ -471,6 +471,43 @@ TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
     EXPECT_FALSE(PathExists(folder + "SWDSaga.exe"));
 }
 
+// Folder redirection puts the Start menu on a server: the folder is made
+// below the share without a word, and a share that is not there is named
+// once by its first directory.
+TEST_F(ProgramFolder, ARedirectedStartMenuGetsTheFolderOnItsShare)
+{
+    if (!MakeTestShare())
+        GTEST_SKIP() << "no Wine prefix to answer a share";
+    const std::string programs = std::string(TestShare) + "Start Menu\\Programs";
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", programs);
+    folder = programs + "\\Tessarine Systems\\";
+    FirstRun = 1;
+    PutGame(1);
+    {
+        ScriptedUi ui;
+        MarkGamePlayable(1);
+        ui.Verify();
+    }
+    EXPECT_EQ(0, FirstRun);
+    EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
+    std::vector<std::string> runs = ChildRunsOf("explorer");
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ(ExpectedExplorerRun(), runs[0]);
+    RemoveTestShare();
+
+    const std::string away = "\\\\dsaga-noserver\\share\\Start Menu";
+    ASSERT_FALSE(CreateDirectoryA(away.c_str(), NULL));
+    const std::string error = std::to_string(GetLastError());
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", away + "\\Programs");
+    FirstRun = 1;
+    ScriptedUi ui;
+    ui.ExpectBox("ERROR", "Could !create " + away + " directory " + error, IDOK);
+    MarkGamePlayable(1);
+    ui.Verify();
+    EXPECT_EQ(1, FirstRun);
+    EXPECT_EQ(1u, ChildRunsOf("explorer").size());
+}
+
 TEST_F(ProgramFolder, ExactlyTwoGamesRefuseAndAllThreeMakeIt)
 {
     FirstRun = 1;

@@ -405,13 +405,14 @@ void DeleteFiles(char *directory, const char *statusText)
     RemoveDirectoryAndEmptyParent(directory);
 }
 
-// Creates every directory of the path up to its last backslash, skipping
-// the drive. On failure the path is left cut at the directory that could
-// not be made, *cut is where its backslash was, and *error says why.
+// Creates every directory of the path up to its last backslash, below its
+// drive or share (a redirected Start menu lies on a share). On failure the
+// path is left cut at the directory that could not be made, *cut is where
+// its backslash was, and *error says why.
 static int CreateDirectoriesAlong(char *path, char **cut, DWORD *error)
 {
-    char *end = FindBackslash(path);
-    while (end != NULL && (end = FindBackslash(end + 1)) != NULL) {
+    char *start = SkipPathRoot(path);
+    for (char *end = start != NULL ? FindBackslash(start) : NULL; end != NULL; end = FindBackslash(end + 1)) {
         *end = '\0';
         *error = CreateDirectoryA(path, NULL) ? ERROR_SUCCESS : GetLastError();
         if (*error != ERROR_SUCCESS && *error != ERROR_ALREADY_EXISTS) {
