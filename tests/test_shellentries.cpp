@@ -445,23 +445,30 @@ protected:
         return "explorer|" + windows + "|" + explorer + " \"" + folder.substr(0, folder.size() - 1) + "\"";
     }
 
+    // Installing game 1 while the folder is due makes it without a word,
+    // puts a writable launcher in it and opens it once.
+    void ExpectFirstGameMakesTheFolder()
+    {
+        FirstRun = 1;
+        PutGame(1);
+        ScriptedUi ui;
+        MarkGamePlayable(1);
+        ui.Verify();
+        EXPECT_EQ(0, FirstRun);
+        EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
+        EXPECT_EQ(0u, GetFileAttributesA((folder + "SWDSaga.exe").c_str()) & FILE_ATTRIBUTE_READONLY);
+        std::vector<std::string> runs = ChildRunsOf("explorer");
+        ASSERT_EQ(1u, runs.size());
+        EXPECT_EQ(ExpectedExplorerRun(), runs[0]);
+    }
+
     std::unique_ptr<ExplorerStandIn> standIn;
     std::string savedPrograms, explorer, folder;
 };
 
 TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
 {
-    FirstRun = 1;
-    PutGame(1);
-    ScriptedUi ui;
-    MarkGamePlayable(1);
-    ui.Verify();
-    EXPECT_EQ(0, FirstRun);
-    EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
-    EXPECT_EQ(0u, GetFileAttributesA((folder + "SWDSaga.exe").c_str()) & FILE_ATTRIBUTE_READONLY);
-    std::vector<std::string> runs = ChildRunsOf("explorer");
-    ASSERT_EQ(1u, runs.size());
-    EXPECT_EQ(ExpectedExplorerRun(), runs[0]);
+    ASSERT_NO_FATAL_FAILURE(ExpectFirstGameMakesTheFolder());
 
     // A second game does not touch the folder.
     DeleteFileA((folder + "SWDSaga.exe").c_str());
@@ -481,18 +488,7 @@ TEST_F(ProgramFolder, ARedirectedStartMenuGetsTheFolderOnItsShare)
     const std::string programs = std::string(TestShare) + "Start Menu\\Programs";
     WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", programs);
     folder = programs + "\\Tessarine Systems\\";
-    FirstRun = 1;
-    PutGame(1);
-    {
-        ScriptedUi ui;
-        MarkGamePlayable(1);
-        ui.Verify();
-    }
-    EXPECT_EQ(0, FirstRun);
-    EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
-    std::vector<std::string> runs = ChildRunsOf("explorer");
-    ASSERT_EQ(1u, runs.size());
-    EXPECT_EQ(ExpectedExplorerRun(), runs[0]);
+    ASSERT_NO_FATAL_FAILURE(ExpectFirstGameMakesTheFolder());
     RemoveTestShare();
 
     const std::string away = "\\\\dsaga-noserver\\share\\Start Menu";
