@@ -29,16 +29,16 @@ static void RepaintMainDialog(void)
 }
 
 // The pace of a copy or delete loop. Looking at the queue (without taking
-// anything from it) tells Windows the program is alive, so a long copy is
-// not replaced by a "Not Responding" ghost that the user could close, and
-// answers what is sent meanwhile (Windows' question before a shutdown, which
-// is answered no); nothing posted is dispatched, so no button can start
-// another operation in the middle of this one. The file name and the bar change with every file, but
-// each change is a round trip to the window system that costs more than
-// copying a small file, so the loop keeps them here and gives them to the
-// controls only when it paints: at most every PAINT_INTERVAL_MS (ten times a
-// second, as smooth as a bar of a few hundred steps needs), before a message
-// box and at the end. Whatever the screen shows is exact.
+// anything from it) tells Windows the program is alive, so a long copy is not
+// replaced by a "Not Responding" ghost that the user could close, and answers
+// what is sent meanwhile (Windows' question before a shutdown, which is
+// answered no); nothing posted is dispatched, so no button can start another
+// operation in the middle of this one. The file name and the bar change with
+// every file, but each change is a round trip to the window system that costs
+// more than copying a small file, so the loop keeps them here and gives them
+// to the controls only when it paints: at most every PAINT_INTERVAL_MS (ten
+// times a second, as smooth as a bar of a few hundred steps needs), before a
+// message box and at the end. Whatever the screen shows is exact.
 enum { LOOK_INTERVAL_MS = 100, PAINT_INTERVAL_MS = 100, LARGE_FILE_BYTES = 256 * 1024 };
 
 struct LoopPace {
