@@ -10,12 +10,15 @@ namespace {
 
 const UINT_PTR QuitTimer = 0x5157;
 std::map<int, std::string> TextsAtQuit;
+std::map<int, UINT> ChecksAtQuit;
 
 void RecordTexts(HWND dialog)
 {
     TextsAtQuit.clear();
     for (int id : {IDC_GAME1, IDC_GAME2, IDC_GAME3})
         TextsAtQuit[id] = ItemText(dialog, id);
+    ChecksAtQuit.clear();
+    ChecksAtQuit[IDC_INVULNERABLE] = IsDlgButtonChecked(dialog, IDC_INVULNERABLE);
 }
 
 // Timers only come when nothing else is queued, and a box or dialog owned
@@ -58,6 +61,7 @@ void StepOnMainDialog(ScriptedUi &ui, std::vector<DialogStep> steps)
 INT_PTR RunMainDialog()
 {
     TextsAtQuit.clear();
+    ChecksAtQuit.clear();
     return DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
 }
 
@@ -75,4 +79,12 @@ std::string TextAtQuit(int id)
 {
     auto found = TextsAtQuit.find(id);
     return found == TextsAtQuit.end() ? std::string("(main dialog not quit by the driver)") : found->second;
+}
+
+std::string CheckAtQuit(int id)
+{
+    auto found = ChecksAtQuit.find(id);
+    if (found == ChecksAtQuit.end())
+        return "(main dialog not quit by the driver)";
+    return found->second == BST_CHECKED ? "ticked" : found->second == BST_UNCHECKED ? "clear" : "indeterminate";
 }

@@ -32,5 +32,7 @@ INT_PTR RunMainDialog();
 void PressOnceOnMainDialog(int button, std::function<void(ScriptedUi &)> expect = nullptr);
 // A control's text as it was when the main dialog was quit.
 std::string TextAtQuit(int id);
+// The check box's mark then: "ticked" or "clear".
+std::string CheckAtQuit(int id);
 
 #endif

@@ -7,6 +7,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -407,6 +408,38 @@ ExplorerStandIn::~ExplorerStandIn()
     MoveFileA(saved_.c_str(), explorer_.c_str());
 }
 
+const char TestShare[] = "\\\\dsaga-server\\share\\";
+
+// The server's directory under the prefix, through drive Z: (the Unix root).
+static std::string TestServerDirectory()
+{
+    char prefix[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    if (length == 0 || length >= sizeof prefix || prefix[0] != '/')
+        return std::string();
+    std::string path = std::string("Z:") + prefix + "/dosdevices/unc/dsaga-server";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+bool MakeTestShare()
+{
+    std::string server = TestServerDirectory();
+    if (server.empty())
+        return false;
+    RemoveTree(server);
+    CreateDirectoryA(server.substr(0, server.find_last_of('\\')).c_str(), NULL);
+    CreateDirectoryA(server.c_str(), NULL);
+    return CreateDirectoryA((server + "\\share").c_str(), NULL) && PathExists(TestShare);
+}
+
+void RemoveTestShare()
+{
+    std::string server = TestServerDirectory();
+    if (!server.empty())
+        RemoveTree(server);
+}
+
 // Wine's own request to its mount manager, as its configuration tool makes
 // it: the drive's Unix directory or device follows the structure (none
 // given removes the drive).
@@ -525,6 +558,81 @@ void DestroyPanelForTest()
     if (MainDialog != NULL && IsWindow(MainDialog))
         DestroyWindow(MainDialog);
     MainDialog = NULL;
+}
+
+std::wstring ShutdownReasonRecorder::Last;
+HWND ShutdownReasonRecorder::Window;
+int ShutdownReasonRecorder::Given;
+int ShutdownReasonRecorder::Withdrawn;
+
+static BOOL WINAPI RecordShutdownReason(HWND window, LPCWSTR reason)
+{
+    ShutdownReasonRecorder::Last = reason;
+    ShutdownReasonRecorder::Window = window;
+    ShutdownReasonRecorder::Given++;
+    return TRUE;
+}
+
+static BOOL WINAPI RecordReasonWithdrawn(HWND)
+{
+    ShutdownReasonRecorder::Withdrawn++;
+    return TRUE;
+}
+
+ShutdownReasonRecorder::ShutdownReasonRecorder()
+{
+    Last.clear();
+    Window = NULL;
+    Given = Withdrawn = 0;
+    CreateShutdownReason = RecordShutdownReason;
+    DestroyShutdownReason = RecordReasonWithdrawn;
+}
+
+ShutdownReasonRecorder::~ShutdownReasonRecorder()
+{
+    CreateShutdownReason = NULL;
+    DestroyShutdownReason = NULL;
+}
+
+// Long enough for a copy loop to look at its queue, short enough that a
+// window that never answers fails the test rather than hangs it.
+static const DWORD SessionEndTimeoutMs = 10000;
+
+SessionEndQuestion::SessionEndQuestion(HWND window) : window_(window)
+{
+    thread_ = CreateThread(NULL, 0, Ask, this, 0, NULL);
+}
+
+SessionEndQuestion::~SessionEndQuestion()
+{
+    Answer();
+    CloseHandle(thread_);
+}
+
+DWORD WINAPI SessionEndQuestion::Ask(LPVOID self)
+{
+    SessionEndQuestion *question = (SessionEndQuestion *)self;
+    DWORD_PTR answer = 0;
+    // lParam 0: the system shuts down (ENDSESSION_LOGOFF would be a sign-out).
+    if (SendMessageTimeoutA(question->window_, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, SessionEndTimeoutMs, &answer))
+        question->answer_ = (LRESULT)answer;
+    return 0;
+}
+
+LRESULT SessionEndQuestion::Answer()
+{
+    while (MsgWaitForMultipleObjects(1, &thread_, FALSE, SessionEndTimeoutMs + 1000, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return answer_;
+}
+
+LRESULT AskToEndSession(HWND window)
+{
+    SessionEndQuestion question(window);
+    return question.Answer();
 }
 
 int RestartRecorder::Count;

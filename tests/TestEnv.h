@@ -101,6 +101,14 @@ const char AwayDrive = 'G';
 enum AwayDriveMapping { AWAY_DRIVE_CONNECTED, AWAY_DRIVE_UNMAPPED, AWAY_DRIVE_NOT_READY };
 void MapAwayDrive(AwayDriveMapping mapping);
 
+// A share of the tests' own, as a user's Start menu redirected to a server
+// lies on one. Wine answers "\\server\share\..." from the directory
+// dosdevices\unc\server\share of its prefix, which MakeTestShare makes
+// empty (false where there is no Wine prefix); RemoveTestShare removes it.
+extern const char TestShare[];  // "\\dsaga-server\share\"
+bool MakeTestShare();
+void RemoveTestShare();
+
 // While alive, the Windows directory's explorer.exe is the disc's runtime
 // setup, which only records how it was started: opening the program folder
 // after an installation then ends at once instead of leaving a window
@@ -133,6 +141,40 @@ struct RestartRecorder {
     ~RestartRecorder();
     static int Count;
 };
+
+// While alive, the reasons the launcher gives Windows for a shutdown to
+// wait are kept here (Wine keeps none): the last one given, the window it
+// was given for, how many were given and how many taken back.
+struct ShutdownReasonRecorder {
+    ShutdownReasonRecorder();
+    ~ShutdownReasonRecorder();
+    static std::wstring Last;
+    static HWND Window;
+    static int Given;
+    static int Withdrawn;
+};
+
+// Asks a window from another thread, as Windows asks every program before a
+// shutdown (WM_QUERYENDSESSION), without waiting for the answer; Answer()
+// then waits for it, letting sent messages in, since the window may be the
+// waiting thread's own.
+class SessionEndQuestion {
+public:
+    explicit SessionEndQuestion(HWND window);
+    ~SessionEndQuestion();
+    SessionEndQuestion(const SessionEndQuestion &) = delete;
+    SessionEndQuestion &operator=(const SessionEndQuestion &) = delete;
+    // TRUE to let the session end, FALSE to refuse, -1 when no answer came.
+    LRESULT Answer();
+
+private:
+    static DWORD WINAPI Ask(LPVOID self);
+    HWND window_;
+    LRESULT answer_ = -1;
+    HANDLE thread_;
+};
+// Asks and waits for the answer.
+LRESULT AskToEndSession(HWND window);
 
 std::string ModuleDirectory();  // directory of the running test program, with a backslash
 std::string BuildDirectory();   // the build tree (DSaga.exe lives in Src\Launch\ below it)

@@ -663,6 +663,52 @@ void DoubleClickItem(HWND dlg, int id)
     PostMessageA(control, WM_LBUTTONUP, 0, MiddleOf(control));
 }
 
+// Touch and pen input as the headers of Windows 8 and later give it.
+#ifndef WM_POINTERUPDATE
+#define WM_POINTERUPDATE 0x0245
+#define WM_POINTERDOWN 0x0246
+#define WM_POINTERUP 0x0247
+#endif
+#ifndef WM_POINTERENTER
+#define WM_POINTERENTER 0x0249
+#define WM_POINTERLEAVE 0x024A
+#endif
+#ifndef POINTER_MESSAGE_FLAG_INCONTACT
+#define POINTER_MESSAGE_FLAG_NEW 0x00000001
+#define POINTER_MESSAGE_FLAG_INRANGE 0x00000002
+#define POINTER_MESSAGE_FLAG_INCONTACT 0x00000004
+#define POINTER_MESSAGE_FLAG_FIRSTBUTTON 0x00000010
+#define POINTER_MESSAGE_FLAG_PRIMARY 0x00002000
+#endif
+
+void DoubleTapItem(HWND dlg, int id)
+{
+    HWND control = ItemToClick(dlg, id);
+    RECT rect;
+    GetWindowRect(control, &rect);
+    // Pointer messages carry screen coordinates.
+    LPARAM where = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    const WORD pointer = 1;
+    const WORD touching = POINTER_MESSAGE_FLAG_INRANGE | POINTER_MESSAGE_FLAG_INCONTACT |
+                          POINTER_MESSAGE_FLAG_FIRSTBUTTON | POINTER_MESSAGE_FLAG_PRIMARY;
+    for (int tap = 0; tap < 2; tap++) {
+        PostMessageA(control, WM_POINTERENTER, MAKEWPARAM(pointer, POINTER_MESSAGE_FLAG_NEW | touching), where);
+        PostMessageA(control, WM_POINTERDOWN, MAKEWPARAM(pointer, POINTER_MESSAGE_FLAG_NEW | touching), where);
+        PostMessageA(control, WM_POINTERUPDATE, MAKEWPARAM(pointer, touching), where);
+        PostMessageA(control, WM_POINTERUP, MAKEWPARAM(pointer, POINTER_MESSAGE_FLAG_INRANGE | POINTER_MESSAGE_FLAG_PRIMARY), where);
+        PostMessageA(control, WM_POINTERLEAVE, MAKEWPARAM(pointer, POINTER_MESSAGE_FLAG_PRIMARY), where);
+    }
+    // A window registered for raw touch gets WM_TOUCH instead; one that is
+    // not, the gesture the taps make.
+    PostMessageA(control, WM_TOUCH, 1, 0);
+    PostMessageA(control, WM_GESTURE, 1, 0);
+}
+
+bool IsTouchInput(UINT message)
+{
+    return (message >= WM_TOUCH && message <= 0x0251) || message == WM_GESTURE;
+}
+
 int FocusedItem(HWND dlg)
 {
     HWND focus = GetFocus();

@@ -126,6 +126,12 @@ bool ListHasText(HWND dlg, int id, const char *text);
 void PressKeyOnFocus(UINT key);
 void ClickItem(HWND dlg, int id);
 void DoubleClickItem(HWND dlg, int id);
+// A double tap with a finger at the middle of a control, as Windows 8 and
+// later post it: pointer messages, then WM_TOUCH and WM_GESTURE.
+void DoubleTapItem(HWND dlg, int id);
+// Whether a message is touch or pen input (WM_TOUCH, the pointer messages
+// up to 0x0251, WM_GESTURE).
+bool IsTouchInput(UINT message);
 // The id of the control that has the focus, 0 when none of `dlg` has.
 int FocusedItem(HWND dlg);
 // Runs each step on `dlg` once the one before and the input it gave have

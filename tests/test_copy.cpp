@@ -417,6 +417,46 @@ TEST_F(CopyAndDelete, DirectoryChainBlockedByAFileIsReportedAndThePathKept)
     EXPECT_EQ(root + "blocker\\x\\", std::string(path));
 }
 
+// A share's server and name are no directories to create: the chain
+// begins below the share, and below the root of the long forms of paths.
+TEST_F(CopyAndDelete, DirectoryChainOnAShareIsCreatedBelowTheShare)
+{
+    if (!MakeTestShare())
+        GTEST_SKIP() << "no Wine prefix to answer a share";
+    const std::string chains[] = {
+        std::string(TestShare) + "Start Menu\\Programs\\Tessarine Systems\\",
+        "\\\\?\\UNC\\dsaga-server\\share\\long\\a\\",
+        "\\\\?\\" + root + "long\\b\\",
+    };
+    ScriptedUi ui;
+    for (const std::string &chain : chains) {
+        char path[PATH_BUFFER];
+        CopyText(path, sizeof path, chain.c_str());
+        EXPECT_EQ(1, MakeDirectoryChain(path)) << chain;
+        EXPECT_EQ(chain, std::string(path));
+    }
+    ui.Verify();
+    EXPECT_TRUE(PathExists(std::string(TestShare) + "Start Menu\\Programs\\Tessarine Systems"));
+    EXPECT_TRUE(PathExists(std::string(TestShare) + "long\\a"));
+    EXPECT_TRUE(PathExists(root + "long\\b"));
+    RemoveTestShare();
+}
+
+TEST_F(CopyAndDelete, DirectoryChainOnAShareThatIsNotThereNamesItsFirstDirectory)
+{
+    const std::string first = "\\\\dsaga-noserver\\share\\Start Menu";
+    ASSERT_FALSE(CreateDirectoryA(first.c_str(), NULL));
+    DWORD error = GetLastError();
+    const std::string chain = first + "\\Programs\\Tessarine Systems\\";
+    char path[PATH_BUFFER];
+    CopyText(path, sizeof path, chain.c_str());
+    ScriptedUi ui;
+    ui.ExpectBox("ERROR", "Could !create " + first + " directory " + std::to_string(error), IDOK);
+    EXPECT_EQ(0, MakeDirectoryChain(path));
+    ui.Verify();
+    EXPECT_EQ(chain, std::string(path));
+}
+
 TEST_F(CopyAndDelete, StatusAreaShowsItsLinesAndHidesThemAgain)
 {
     ShowStatusArea();

@@ -842,6 +842,110 @@ TEST(InstallNextGame, ClicksGivenDuringTheCopyAreNotReplayedAfterIt)
     DeleteLauncherKey();
 }
 
+// Runs an action on the launcher's thread once, when the status area's
+// first line is given its text: the work it names has begun, and goes on
+// when the action returns.
+std::function<void()> AtWorkStart;
+WNDPROC StatusLineProc;
+
+LRESULT CALLBACK WatchStatusLine(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT && *(const char *)lParam != '\0' && AtWorkStart) {
+        std::function<void()> action = AtWorkStart;
+        AtWorkStart = nullptr;
+        action();
+    }
+    return CallWindowProcA(StatusLineProc, window, message, wParam, lParam);
+}
+
+void RunAtWorkStart(HWND dialog, std::function<void()> action)
+{
+    AtWorkStart = action;
+    StatusLineProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_STATUS_TEXT1), GWLP_WNDPROC,
+                                                (LONG_PTR)WatchStatusLine);
+}
+
+// Touch and pen input that reached game 2's button.
+int TouchInputDispatched;
+WNDPROC Game2ButtonProc;
+
+LRESULT CALLBACK CountTouchInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (IsTouchInput(message))
+        TouchInputDispatched++;
+    return CallWindowProcA(Game2ButtonProc, window, message, wParam, lParam);
+}
+
+// A double tap on "Install" given while the copy runs is not handed to the
+// button afterwards, where the system would make two clicks of it.
+TEST(InstallNextGame, TapsGivenDuringTheCopyAreNotReplayedAfterIt)
+{
+    const std::string saga = PutInstalledGame1();
+    ExplorerStandIn explorer;
+    TouchInputDispatched = 0;
+    bool tapped = false;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {[&](HWND dialog) {
+        Game2ButtonProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_GAME2), GWLP_WNDPROC,
+                                                     (LONG_PTR)CountTouchInput);
+        RunAtWorkStart(dialog, [&tapped, dialog]() {
+            DoubleTapItem(dialog, IDC_GAME2);
+            tapped = true;
+        });
+        ClickItem(dialog, IDC_GAME2);
+    }});
+    RunMainDialog();
+    ui.Verify();
+    EXPECT_TRUE(tapped);
+    EXPECT_EQ(0, TouchInputDispatched);
+    ExpectCopiedFiles("D:\\sw2\\", saga + "sw2\\");
+    EXPECT_TRUE(ChildRunsOf("sw2").empty());
+    DeleteLauncherKey();
+}
+
+// Windows asks before a shutdown or sign-out: no while the files are
+// copied, with what is being done as the reason Windows shows; yes before
+// and after.
+TEST(InstallNextGame, ShutdownWaitsForTheCopyWithItsNameAsTheReason)
+{
+    const std::string saga = PutInstalledGame1();
+    ExplorerStandIn explorer;
+    ShutdownReasonRecorder reasons;
+    std::unique_ptr<SessionEndQuestion> duringCopy;
+    LRESULT before = -1, after = -1;
+    int reasonsStanding = -1;
+    HWND main = NULL;
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {
+        [&](HWND dialog) {
+            main = dialog;
+            before = AskToEndSession(dialog);
+            RunAtWorkStart(dialog, [&duringCopy, dialog]() {
+                duringCopy.reset(new SessionEndQuestion(dialog));
+                Sleep(300);  // the question waits in the queue while the copy goes on
+            });
+            ClickItem(dialog, IDC_GAME2);
+        },
+        [&](HWND dialog) {
+            reasonsStanding = ShutdownReasonRecorder::Given - ShutdownReasonRecorder::Withdrawn;
+            after = AskToEndSession(dialog);
+        },
+    });
+    RunMainDialog();
+    ui.Verify();
+    EXPECT_EQ(TRUE, before);
+    ASSERT_TRUE(duringCopy != nullptr);
+    EXPECT_EQ(FALSE, duringCopy->Answer());
+    EXPECT_EQ(TRUE, after);
+    EXPECT_TRUE(ShutdownReasonRecorder::Last == L"Installing Starwarden 2");
+    EXPECT_EQ(main, ShutdownReasonRecorder::Window);
+    EXPECT_GE(ShutdownReasonRecorder::Given, 1);
+    EXPECT_EQ(0, reasonsStanding);  // every reason taken back once the work was done
+    ExpectCopiedFiles("D:\\sw2\\", saga + "sw2\\");
+    ExpectCopiedFiles("D:\\sw2\\gamedat\\", saga + "sw2\\gamedat\\");
+    DeleteLauncherKey();
+}
+
 TEST(InstallNextGame, OnceAGameIsInstalledTheDirectoryIsNotAskedAgain)
 {
     const std::string saga = PutInstalledGame1();

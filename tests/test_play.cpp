@@ -264,6 +264,7 @@ TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
     EXPECT_EQ(Invulnerable, Config("sw1\\starwdn.cfg"));
     EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));
     EXPECT_EQ(1u, RecordNumber("Cheater"));
+    EXPECT_EQ("ticked", CheckAtQuit(IDC_INVULNERABLE));
 
     // The game reads it from its working directory.
     {
@@ -285,6 +286,7 @@ TEST_F(Play, InvulnerableWritesTheOptionOnceWarnedAndEmptiesTheFilesWhenOff)
         RunMainDialog();
         ui.Verify();
         EXPECT_TRUE(checkedAtStart);
+        EXPECT_EQ("clear", CheckAtQuit(IDC_INVULNERABLE));
     }
     EXPECT_TRUE(PathExists(std::string(Saga) + "sw1\\starwdn.cfg"));
     EXPECT_EQ("", Config("sw1\\starwdn.cfg"));
@@ -304,21 +306,56 @@ TEST_F(Play, InvulnerableTouchesOnlyInstalledGames)
     EXPECT_FALSE(PathExists(std::string(Saga) + "sw1"));
 }
 
-TEST_F(Play, AGameDirectoryGoneIsReportedAndTheModeStillSaved)
+TEST_F(Play, AGameDirectoryGoneIsReportedAndTheModeStaysOff)
 {
     CreatePanelForTest();
     CopyText(LauncherState.InstalledTo, sizeof LauncherState.InstalledTo, Saga);
     LauncherState.Game1Installed = 1;  // its directory was deleted behind the launcher's back
     LauncherState.Game2Installed = 1;
     CreateDirectoryA((std::string(Saga) + "sw2").c_str(), NULL);
+    WriteRecord(Saga, "D", 1, 1, 0, 0);
     ScriptedUi ui;
     ui.ExpectBox("Cheater!", CheaterText, IDOK)
-      .ExpectBox("Cannot create file: (MC)", std::string(Saga) + "sw1\\starwdn.cfg 2", IDOK).WithStyle(MB_OK);
+      .ExpectBox("Cannot create file: (MC)", std::string(Saga) + "sw1\\starwdn.cfg 2\nInvulnerable stays off.", IDOK)
+      .WithStyle(MB_OK);
     ToggleInvulnerable();
     ui.Verify();
-    EXPECT_EQ(1, LauncherState.Cheater);
-    EXPECT_EQ(1u, RecordNumber("Cheater"));
-    EXPECT_EQ(Invulnerable, Config("sw2\\sw2.cfg"));  // the other file is still written
+    EXPECT_EQ(0, LauncherState.Cheater);
+    EXPECT_EQ(0u, RecordNumber("Cheater"));
+    EXPECT_FALSE(PathExists(std::string(Saga) + "sw2\\sw2.cfg"));  // not written, so as it was
+}
+
+// A name taken by a directory on a drive that answers: the second game's
+// file cannot be written once the first one's has been.
+TEST_F(Play, AFileThatCannotBeWrittenLeavesTheBoxTheModeAndEveryFileAsTheyWere)
+{
+    const struct {
+        DWORD cheater;
+        const std::string before;  // game 1's file
+        const char *stays;
+        const char *mark;
+    } cases[] = {
+        {0, "", "Invulnerable stays off.", "clear"},
+        {1, Invulnerable, "Invulnerable stays on.", "ticked"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mark);
+        ResetTestState();
+        CreateDirectoryA(Saga, NULL);
+        InstallGames(true, true, false, c.cheater);
+        WriteFileBytes(std::string(Saga) + "sw1\\starwdn.cfg", c.before);
+        CreateDirectoryA((std::string(Saga) + "sw2\\sw2.cfg").c_str(), NULL);
+        ScriptedUi ui;
+        PressOnMainDialog(ui, IDC_INVULNERABLE);
+        if (c.cheater == 0)
+            ui.ExpectBox("Cheater!", CheaterText, IDOK);
+        ui.ExpectBox("Cannot create file: (MC)", std::string(Saga) + "sw2\\sw2.cfg 13\n" + c.stays, IDOK);
+        RunMainDialog();
+        ui.Verify();
+        EXPECT_EQ(c.mark, CheckAtQuit(IDC_INVULNERABLE));
+        EXPECT_EQ(c.cheater, RecordNumber("Cheater"));
+        EXPECT_EQ(c.before, Config("sw1\\starwdn.cfg"));
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -339,7 +376,7 @@ protected:
 
     // Games 1 and 2 on drive G:, with the entries and the program folder
     // that their installation and the last start left.
-    static void InstallOnAwayDrive()
+    static void InstallOnAwayDrive(DWORD cheater = 0)
     {
         MapAwayDrive(AWAY_DRIVE_CONNECTED);
         RemoveTree("G:\\saga");
@@ -350,7 +387,7 @@ protected:
             std::string program = std::string("\\") + game + "\\" + game + ".exe";
             ASSERT_TRUE(CopyFileA(("D:" + program).c_str(), (std::string("G:\\saga") + program).c_str(), FALSE));
         }
-        WriteRecord(AwaySaga, "D", 1, 1, 0, 0);
+        WriteRecord(AwaySaga, "D", 1, 1, 0, cheater);
         CreatePanelForTest();
         ScriptedUi ui;
         ASSERT_EQ(1, LoadLauncherState());
@@ -596,6 +633,38 @@ TEST_F(DriveAway, InstallingAnotherGameAsksForTheDriveAndDoesNothingElse)
         MapAwayDrive(AWAY_DRIVE_CONNECTED);
         EXPECT_FALSE(PathExists("G:\\saga\\sw3"));
     }
+}
+
+// The files cannot be written while the drive is away, so the mode stays
+// as it was: the box, the record and the files that the games will read.
+TEST_F(DriveAway, InvulnerableStaysAsItWasWhileTheGamesDriveIsAway)
+{
+    const struct { const char *name; AwayDriveMapping mapping; } ways[] = {
+        {"drive mapping removed", AWAY_DRIVE_UNMAPPED},
+        {"empty CD-ROM drive, not ready", AWAY_DRIVE_NOT_READY},
+    };
+    for (const auto &way : ways)
+        for (DWORD cheater : {0u, 1u}) {
+            SCOPED_TRACE(std::string(way.name) + (cheater ? ", on" : ", off"));
+            ResetTestState();
+            ASSERT_NO_FATAL_FAILURE(InstallOnAwayDrive(cheater));
+            const std::string file = cheater ? Invulnerable : "";
+            for (const char *config : {"sw1\\starwdn.cfg", "sw2\\sw2.cfg"})
+                WriteFileBytes(std::string(AwaySaga) + config, file);
+            MapAwayDrive(way.mapping);
+
+            ScriptedUi ui;  // one message, and no warning for a mode that cannot be had
+            PressOnMainDialog(ui, IDC_INVULNERABLE);
+            ui.ExpectBox("Starwarden 1", AwayMessage("Starwarden 1", "sw1\\"), IDOK);
+            RunMainDialog();
+            ui.Verify();
+            EXPECT_EQ(cheater ? "ticked" : "clear", CheckAtQuit(IDC_INVULNERABLE));
+            EXPECT_EQ(cheater, RecordNumber("Cheater"));
+
+            MapAwayDrive(AWAY_DRIVE_CONNECTED);
+            for (const char *config : {"sw1\\starwdn.cfg", "sw2\\sw2.cfg"})
+                EXPECT_EQ(file, ReadFileBytes(std::string(AwaySaga) + config)) << config;
+        }
 }
 
 }  // namespace

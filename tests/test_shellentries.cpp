@@ -512,25 +512,32 @@ protected:
         return "explorer|" + windows + "|" + explorer + " \"" + folder.substr(0, folder.size() - 1) + "\"";
     }
 
+    // Installing game 1 while the folder is due makes it without a word,
+    // puts a writable launcher in it and opens it once.
+    void ExpectFirstGameMakesTheFolder()
+    {
+        FirstRun = 1;
+        PutGame(1);
+        ScriptedUi ui;
+        SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", "1");  // Explorer runs with the user's rights
+        MarkGamePlayable(1);
+        SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", NULL);
+        ui.Verify();
+        EXPECT_EQ(0, FirstRun);
+        EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
+        EXPECT_EQ(0u, GetFileAttributesA((folder + "SWDSaga.exe").c_str()) & FILE_ATTRIBUTE_READONLY);
+        std::vector<std::string> runs = ChildRunsOf("explorer");
+        ASSERT_EQ(1u, runs.size());
+        EXPECT_EQ(ExpectedExplorerRun() + "|admin=0", runs[0]);
+    }
+
     std::unique_ptr<ExplorerStandIn> standIn;
     std::string savedPrograms, explorer, folder;
 };
 
 TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
 {
-    FirstRun = 1;
-    PutGame(1);
-    ScriptedUi ui;
-    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", "1");  // Explorer runs with the user's rights
-    MarkGamePlayable(1);
-    SetEnvironmentVariableA("DSAGA_RECORD_RIGHTS", NULL);
-    ui.Verify();
-    EXPECT_EQ(0, FirstRun);
-    EXPECT_EQ(ReadFileBytes("D:\\install\\SWDSaga.exe"), ReadFileBytes(folder + "SWDSaga.exe"));
-    EXPECT_EQ(0u, GetFileAttributesA((folder + "SWDSaga.exe").c_str()) & FILE_ATTRIBUTE_READONLY);
-    std::vector<std::string> runs = ChildRunsOf("explorer");
-    ASSERT_EQ(1u, runs.size());
-    EXPECT_EQ(ExpectedExplorerRun() + "|admin=0", runs[0]);
+    ASSERT_NO_FATAL_FAILURE(ExpectFirstGameMakesTheFolder());
 
     // A second game does not touch the folder.
     DeleteFileA((folder + "SWDSaga.exe").c_str());
@@ -538,6 +545,32 @@ TEST_F(ProgramFolder, FirstGameMakesTheFolderAndOpensItOnce)
     MarkGamePlayable(2);
     EXPECT_EQ(1u, ChildRunsOf("explorer").size());
     EXPECT_FALSE(PathExists(folder + "SWDSaga.exe"));
+}
+
+// Folder redirection puts the Start menu on a server: the folder is made
+// below the share without a word, and a share that is not there is named
+// once by its first directory.
+TEST_F(ProgramFolder, ARedirectedStartMenuGetsTheFolderOnItsShare)
+{
+    if (!MakeTestShare())
+        GTEST_SKIP() << "no Wine prefix to answer a share";
+    const std::string programs = std::string(TestShare) + "Start Menu\\Programs";
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", programs);
+    folder = programs + "\\Tessarine Systems\\";
+    ASSERT_NO_FATAL_FAILURE(ExpectFirstGameMakesTheFolder());
+    RemoveTestShare();
+
+    const std::string away = "\\\\dsaga-noserver\\share\\Start Menu";
+    ASSERT_FALSE(CreateDirectoryA(away.c_str(), NULL));
+    const std::string error = std::to_string(GetLastError());
+    WriteText(HKEY_CURRENT_USER, ShellFoldersKey, "Programs", away + "\\Programs");
+    FirstRun = 1;
+    ScriptedUi ui;
+    ui.ExpectBox("ERROR", "Could !create " + away + " directory " + error, IDOK);
+    MarkGamePlayable(1);
+    ui.Verify();
+    EXPECT_EQ(1, FirstRun);
+    EXPECT_EQ(1u, ChildRunsOf("explorer").size());
 }
 
 TEST_F(ProgramFolder, ExactlyTwoGamesRefuseAndAllThreeMakeIt)

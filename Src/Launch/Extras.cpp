@@ -204,51 +204,97 @@ void PlayGame3(void)
         RunInstalledGame(GameTable[2]);
 }
 
-static void ReportConfigError(const char *path, int error, const char *caption)
+static const char InvulnerableOption[] = "Zorvan -k -b";
+
+// What a game's file holds in a mode: the option, or nothing. The box shows
+// any value but 0 as on (ShowGamePlayable), and the file says the same.
+static const char *ConfigTextOf(int32_t cheater)
 {
-    char message[2 * PATH_BUFFER];
-    FormatText(message, sizeof message, "%s %d", path, error);
+    return cheater != 0 ? InvulnerableOption : NULL;
+}
+
+static void ReportConfigError(const char *path, int error, const char *caption, const char *consequence)
+{
+    char message[3 * PATH_BUFFER];
+    FormatText(message, sizeof message, "%s %d\n%s", path, error, consequence);
     ReportError(message, caption, MB_OK, MainDialog);
 }
 
 // Leaves the file holding the text and its terminating zero, or empty when
-// there is no text.
-static void WriteGameConfig(const char *path, const char *text)
+// there is no text; 0 after a report that ends with `consequence`. A file
+// that could not be written is as it was, or empty after its open: the mode
+// it says is then off, which is what it said before the option was written.
+static int WriteGameConfig(const char *path, const char *text, const char *consequence)
 {
     FILE *file = fopen(path, "w+");
     if (file == NULL) {
-        ReportConfigError(path, errno, "Cannot create file: (MC)");
-        return;
+        ReportConfigError(path, errno, "Cannot create file: (MC)", consequence);
+        return 0;
     }
     size_t size = text != NULL ? strlen(text) + 1 : 0;
     int written = size == 0 || fwrite(text, 1, size, file) == size;
     // The write may only fail when the buffer reaches the disk.
     int closed = fclose(file) == 0;
-    if (!written || !closed)
-        ReportConfigError(path, errno, "Cannot write file: (MC)");
+    if (written && closed)
+        return 1;
+    ReportConfigError(path, errno, "Cannot write file: (MC)", consequence);
+    return 0;
 }
 
-static void WriteInstalledConfigs(const char *text)
+static int HasConfigFile(const GameInfo &game)
 {
-    for (const GameInfo &game : GameTable) {
-        if (game.ConfigFile == NULL || *game.InstalledFlag == 0)
-            continue;
-        char path[PATH_BUFFER];
-        if (BuildGamePath(path, game, game.ConfigFile))
-            WriteGameConfig(path, text);
-    }
+    return game.ConfigFile != NULL && *game.InstalledFlag != 0;
 }
 
+static int WriteConfigOf(const GameInfo &game, const char *text, const char *consequence)
+{
+    char path[PATH_BUFFER];
+    return BuildGamePath(path, game, game.ConfigFile) && WriteGameConfig(path, text, consequence);
+}
+
+// Each installed game's drive answers; 0 after naming one that is away,
+// whose file could not be written.
+static int ConfigFilesWithinReach(void)
+{
+    for (const GameInfo &game : GameTable)
+        if (HasConfigFile(game) && !GameWithinReach(game))
+            return 0;
+    return 1;
+}
+
+// Writes the mode `cheater` into every installed game's file; when one
+// cannot be written, the files written before it are given `previous` back,
+// so that all of them still say the same. 0 after the report.
+static int WriteInstalledConfigs(int32_t cheater, int32_t previous)
+{
+    const char *stays = previous != 0 ? "Invulnerable stays on." : "Invulnerable stays off.";
+    for (int failed = 0; failed < 3; failed++) {
+        if (!HasConfigFile(GameTable[failed]) || WriteConfigOf(GameTable[failed], ConfigTextOf(cheater), stays))
+            continue;
+        for (int game = 0; game < failed; game++)
+            if (HasConfigFile(GameTable[game]))
+                WriteConfigOf(GameTable[game], ConfigTextOf(previous),
+                              "This game's file could not be set back to match the Invulnerable box.");
+        return 0;
+    }
+    return 1;
+}
+
+// The mode changes only when every installed game's file can take it: the
+// box (set from Cheater once this returns), Cheater and the files never
+// disagree, or a game would play invulnerable with the box clear.
 void ToggleInvulnerable(void)
 {
-    LauncherState.Cheater = LauncherState.Cheater == 0 ? 1 : 0;
-    if (LauncherState.Cheater == 1) {
+    int32_t previous = LauncherState.Cheater;
+    int32_t cheater = previous == 0 ? 1 : 0;
+    if (!ConfigFilesWithinReach())
+        return;
+    if (cheater == 1)
         ReportError("By choosing Invulnerable, your savegames will labelled as CHEATER.", "Cheater!",
                     MB_OK | MB_ICONEXCLAMATION, MainDialog);
-        WriteInstalledConfigs("Zorvan -k -b");
-    } else {
-        WriteInstalledConfigs(NULL);
-    }
+    if (!WriteInstalledConfigs(cheater, previous))
+        return;
+    LauncherState.Cheater = cheater;
     SaveLauncherState();
 }
 

@@ -1,9 +1,10 @@
-// The process-wide values that several files share: the persisted record,
-// the run-time values and the routines tests replace, each defined here with
-// its start-of-process value. A value one file alone keeps is static in that
-// file: the command guard and the guard semaphore (Shell.cpp), the chooser's
-// state (Install.cpp), the system resources texts (Extras.cpp) and the
-// fitted fonts (TextFitting.cpp). The reset puts every one of them back.
+// The process-wide values that several files share: the persisted record, the
+// run-time values and the routines tests replace, each defined here with its
+// start-of-process value. A value one file alone keeps is static in that
+// file: the command guard, the guard semaphore and the held session end
+// (Shell.cpp), the chooser's state (Install.cpp), the system resources texts
+// (Extras.cpp) and the fitted fonts (TextFitting.cpp). The reset puts every
+// one of them back.
 #include "Launcher.h"
 
 #define DEFAULT_INSTALL_DIRECTORY "C:\\Program Files\\Draxmoor Saga\\"
@@ -27,6 +28,8 @@ int Game3ExtrasLevel;
 ArtPanel MainArtPanel = InitialMainArtPanel;
 ArtPanel PreviewArtPanel = InitialPreviewArtPanel;
 void (*RestartWindows)(void) = NULL;
+BOOL (WINAPI *CreateShutdownReason)(HWND window, LPCWSTR reason) = NULL;
+BOOL (WINAPI *DestroyShutdownReason)(HWND window) = NULL;
 UINT (WINAPI *RealizeArtPalette)(HDC dc) = RealizePalette;
 UINT (WINAPI *QueryWindowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
 BOOL (WINAPI *ApplyFileSecurity)(LPCSTR path, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor) =
@@ -43,6 +46,8 @@ void ResetLauncherGlobals(void)
     MainArtPanel = InitialMainArtPanel;
     PreviewArtPanel = InitialPreviewArtPanel;
     RestartWindows = NULL;
+    CreateShutdownReason = NULL;
+    DestroyShutdownReason = NULL;
     RealizeArtPalette = RealizePalette;
     QueryWindowsDirectory = GetWindowsDirectoryA;
     ApplyFileSecurity = SetFileSecurityA;

@@ -29,15 +29,16 @@ static void RepaintMainDialog(void)
 }
 
 // The pace of a copy or delete loop. Looking at the queue (without taking
-// anything from it) tells Windows the program is alive, so a long copy is
-// not replaced by a "Not Responding" ghost that the user could close;
-// nothing is dispatched, so no button can start another operation in the
-// middle of this one. The file name and the bar change with every file, but
-// each change is a round trip to the window system that costs more than
-// copying a small file, so the loop keeps them here and gives them to the
-// controls only when it paints: at most every PAINT_INTERVAL_MS (ten times a
-// second, as smooth as a bar of a few hundred steps needs), before a message
-// box and at the end. Whatever the screen shows is exact.
+// anything from it) tells Windows the program is alive, so a long copy is not
+// replaced by a "Not Responding" ghost that the user could close, and answers
+// what is sent meanwhile (Windows' question before a shutdown, which is
+// answered no); nothing posted is dispatched, so no button can start another
+// operation in the middle of this one. The file name and the bar change with
+// every file, but each change is a round trip to the window system that costs
+// more than copying a small file, so the loop keeps them here and gives them
+// to the controls only when it paints: at most every PAINT_INTERVAL_MS (ten
+// times a second, as smooth as a bar of a few hundred steps needs), before a
+// message box and at the end. Whatever the screen shows is exact.
 enum { LOOK_INTERVAL_MS = 100, PAINT_INTERVAL_MS = 100, LARGE_FILE_BYTES = 256 * 1024 };
 
 struct LoopPace {
@@ -281,19 +282,33 @@ static int StepThroughFiles(const FilePass &pass, unsigned count)
     return !failure;
 }
 
+// The status area shows while files are copied or deleted, and the end of
+// the session waits for the work its first line names.
+static void BeginFileWork(const char *statusText)
+{
+    HoldSessionEnd(statusText);
+    ShowStatusArea();
+    SetStatusLine1(statusText);
+}
+
+static void EndFileWork(void)
+{
+    HideStatusArea();
+    DiscardUserInput();
+    ReleaseSessionEnd();
+}
+
 // 1 when every file was counted and handed to the step without a failure.
 static int RunFilePass(const FilePass &pass, const char *statusText)
 {
-    ShowStatusArea();
-    SetStatusLine1(statusText);
+    BeginFileWork(statusText);
     unsigned count;
     int error = CountFiles(pass.Directory, &count);
     if (error != 0 && pass.Count == REPORT_COUNT_FAILURE)
         ReportListingError(pass.Caption, error, " (count)");
     SetProgressRange(0, (int)count);
     int passed = error == 0 && StepThroughFiles(pass, count);
-    HideStatusArea();
-    DiscardUserInput();
+    EndFileWork();
     return passed;
 }
 
@@ -390,13 +405,14 @@ void DeleteFiles(char *directory, const char *statusText)
     RemoveDirectoryAndEmptyParent(directory);
 }
 
-// Creates every directory of the path up to its last backslash, skipping
-// the drive. On failure the path is left cut at the directory that could
-// not be made, *cut is where its backslash was, and *error says why.
+// Creates every directory of the path up to its last backslash, below its
+// drive or share (a redirected Start menu lies on a share). On failure the
+// path is left cut at the directory that could not be made, *cut is where
+// its backslash was, and *error says why.
 static int CreateDirectoriesAlong(char *path, char **cut, DWORD *error)
 {
-    char *end = FindBackslash(path);
-    while (end != NULL && (end = FindBackslash(end + 1)) != NULL) {
+    char *start = SkipPathRoot(path);
+    for (char *end = start != NULL ? FindBackslash(start) : NULL; end != NULL; end = FindBackslash(end + 1)) {
         *end = '\0';
         *error = CreateDirectoryA(path, NULL) ? ERROR_SUCCESS : GetLastError();
         if (*error != ERROR_SUCCESS && *error != ERROR_ALREADY_EXISTS) {
@@ -500,8 +516,7 @@ static void CopyAdditionalFiles(const char *gameDirectory)
     // Three large files: each is painted as soon as it is done.
     LoopPace pace;
     StartPace(&pace, 0);  // only for the look at the queue while a file copies
-    ShowStatusArea();
-    SetStatusLine1("Installing Additional Starwarden 3 Files");
+    BeginFileWork("Installing Additional Starwarden 3 Files");
     SetProgressRange(0, 3);
     if (Game3ExtrasLevel == 1) {
         SetProgressRange(0, 1);
@@ -510,8 +525,7 @@ static void CopyAdditionalFiles(const char *gameDirectory)
         for (const char *name : BestFiles)
             CopyAdditionalFile(cdRoot, gameDirectory, name, &pace);
     }
-    HideStatusArea();
-    DiscardUserInput();
+    EndFileWork();
 }
 
 int InstallGame3(void)

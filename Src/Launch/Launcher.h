@@ -46,6 +46,12 @@ extern int Game3ExtrasLevel;
 // set their own); null is the system's restart.
 extern void (*RestartWindows)(void);
 
+// Giving Windows the reason a shutdown or sign-out must wait goes through
+// these when they are set (tests set their own: Wine keeps no reason); null
+// is the system's, where it has them (Windows Vista and later).
+extern BOOL (WINAPI *CreateShutdownReason)(HWND window, LPCWSTR reason);
+extern BOOL (WINAPI *DestroyShutdownReason)(HWND window);
+
 // Realising an artwork palette goes through this routine (RealizePalette);
 // tests replace it to see realisations a true-colour display hides.
 extern UINT (WINAPI *RealizeArtPalette)(HDC dc);
@@ -151,8 +157,12 @@ int RunLauncher(HINSTANCE instance);
 int ReportError(const char *text, const char *caption, UINT style, HWND owner);
 // The same box, for a text that names a folder the code page cannot write.
 int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND owner);
-// Drops the clicks and keys queued while the launcher was busy.
+// Drops the clicks, taps and keys queued while the launcher was busy.
 void DiscardUserInput(void);
+// While work that a shutdown or sign-out would leave half done runs, the
+// main dialog asks Windows to wait, giving the work's name as the reason.
+void HoldSessionEnd(const char *work);
+void ReleaseSessionEnd(void);
 
 void CentreWindow(HWND window);
 void CentreAndShowWindow(HWND window);

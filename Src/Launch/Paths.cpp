@@ -27,6 +27,32 @@ const char *FindLastBackslash(const char *path)
     return FindLastBackslash(const_cast<char *>(path));
 }
 
+// Just after the `count`-th backslash from `from`; null when there are fewer.
+static char *SkipBackslashes(char *from, int count)
+{
+    char *at = from;
+    for (int i = 0; i < count && at != NULL; i++) {
+        at = FindBackslash(at);
+        if (at != NULL)
+            at++;
+    }
+    return at;
+}
+
+char *SkipPathRoot(char *path)
+{
+    if (path[0] != '\\' || path[1] != '\\')
+        return SkipBackslashes(path, 1);
+    char *rest = path + 2;
+    if ((rest[0] == '?' || rest[0] == '.') && rest[1] == '\\') {
+        rest += 2;
+        if (_strnicmp(rest, "UNC\\", 4) != 0)
+            return SkipBackslashes(rest, 1);
+        rest += 4;
+    }
+    return SkipBackslashes(rest, 2);
+}
+
 int EndsInBackslash(const char *path)
 {
     const char *last = FindLastBackslash(path);

@@ -16,6 +16,12 @@ char *FindBackslash(char *from);
 // The path's last backslash, or null.
 char *FindLastBackslash(char *path);
 const char *FindLastBackslash(const char *path);
+// Where a path's directories begin, just after its root: "C:\", a share's
+// "\\server\share\", or either in the long form ("\\?\C:\",
+// "\\?\UNC\server\share\"). A share's server and name are no directories
+// anyone could create. A path with none of these roots begins after its
+// first backslash; null when the root takes the whole path.
+char *SkipPathRoot(char *path);
 // Whether the last character (not merely the last byte) is a backslash.
 int EndsInBackslash(const char *path);
 // Adds a backslash unless the path ends in one; 0 when it does not fit, and

@@ -30,18 +30,82 @@ int ReportError(const char *text, const char *caption, UINT style, HWND owner)
     return ReportWideError(wide, caption, style, owner);
 }
 
-// Clicks and keys given while the launcher was busy (copying, deleting,
-// waiting for a child) were aimed at a screen that has changed since: a
-// double click on "Install" would otherwise play the game just installed.
+// Touch and pen input (Windows 8 and later), which the system turns into
+// clicks once it is dispatched; headers for older systems lack some of it.
+#ifndef WM_TOUCH
+#define WM_TOUCH 0x0240
+#endif
+#ifndef WM_GESTURE
+#define WM_GESTURE 0x0119
+#endif
+#ifndef WM_POINTERROUTEDTO
+#define WM_POINTERROUTEDTO 0x0251
+#endif
+
+// The kinds of posted input, each a range of messages: keys, mouse in the
+// client and in the frame, touch and pen (WM_TOUCH, then the pointer
+// messages up to WM_POINTERROUTEDTO), and gestures.
+static const UINT UserInputRanges[][2] = {
+    {WM_KEYFIRST, WM_KEYLAST},
+    {WM_MOUSEFIRST, WM_MOUSELAST},
+    {WM_NCMOUSEMOVE, WM_NCMBUTTONDBLCLK},
+    {WM_TOUCH, WM_POINTERROUTEDTO},
+    {WM_GESTURE, WM_GESTURE},
+};
+
+// Clicks, taps and keys given while the launcher was busy (copying,
+// deleting, waiting for a child) were aimed at a screen that has changed
+// since: a double click or double tap on "Install" would otherwise play the
+// game just installed.
 void DiscardUserInput(void)
 {
     MSG message;
-    while (PeekMessageA(&message, NULL, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
-        ;
-    while (PeekMessageA(&message, NULL, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE))
-        ;
-    while (PeekMessageA(&message, NULL, WM_NCMOUSEMOVE, WM_NCMBUTTONDBLCLK, PM_REMOVE))
-        ;
+    for (const UINT *range : UserInputRanges)
+        while (PeekMessageA(&message, NULL, range[0], range[1], PM_REMOVE))
+            ;
+}
+
+// ---------------------------------------------------------------------------
+// The end of the session
+
+// Set while files are copied or deleted: Windows asks every program before
+// a shutdown or sign-out, and a yes would leave a game directory half
+// copied or half deleted without a word to the user.
+static int SessionEndHeld;
+
+// Windows before Vista has no reasons: looked up, not linked.
+static FARPROC FindUserProcedure(const char *name)
+{
+    HMODULE user = GetModuleHandleA("user32.dll");
+    return user != NULL ? GetProcAddress(user, name) : NULL;
+}
+
+void HoldSessionEnd(const char *work)
+{
+    SessionEndHeld = 1;
+    BOOL (WINAPI *create)(HWND, LPCWSTR) = CreateShutdownReason;
+    if (create == NULL)
+        create = (BOOL (WINAPI *)(HWND, LPCWSTR))(void (*)(void))FindUserProcedure("ShutdownBlockReasonCreate");
+    WCHAR reason[PATH_BUFFER];
+    AnsiToWide(work, reason, PATH_BUFFER);
+    if (create != NULL)
+        create(MainDialog, reason);  // without it Windows shows no reason, and still waits
+}
+
+void ReleaseSessionEnd(void)
+{
+    SessionEndHeld = 0;
+    BOOL (WINAPI *destroy)(HWND) = DestroyShutdownReason;
+    if (destroy == NULL)
+        destroy = (BOOL (WINAPI *)(HWND))(void (*)(void))FindUserProcedure("ShutdownBlockReasonDestroy");
+    if (destroy != NULL)
+        destroy(MainDialog);
+}
+
+// A dialog procedure answers through the dialog's message result.
+static void OnQueryEndSession(HWND dialog)
+{
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, SessionEndHeld ? FALSE : TRUE);
 }
 
 // ---------------------------------------------------------------------------
@@ -331,6 +395,20 @@ static void OnPreviews(HWND dialog)
         ReportError("Could not create Tessarine Preview Dialog box", "Error!", MB_OK, dialog);
 }
 
+// The check box toggles itself on a click; it shows the mode the launcher
+// holds, whatever became of the click (a mode that could not be written,
+// a click dropped while another command runs).
+static void ShowInvulnerableMark(HWND dialog)
+{
+    CheckDlgButton(dialog, IDC_INVULNERABLE, LauncherState.Cheater != 0 ? BST_CHECKED : BST_UNCHECKED);
+}
+
+static void OnInvulnerable(HWND dialog)
+{
+    ToggleInvulnerable();
+    ShowInvulnerableMark(dialog);
+}
+
 static BOOL RunMainCommand(HWND dialog, int id)
 {
     switch (id) {
@@ -343,7 +421,7 @@ static BOOL RunMainCommand(HWND dialog, int id)
     case IDC_SYSINFO:      ShowSystemResources(); break;
     case IDC_DIRECTX:      OnInstallDirectX(dialog); break;
     case IDC_PREVIEWS:     OnPreviews(dialog); break;
-    case IDC_INVULNERABLE: ToggleInvulnerable(); break;
+    case IDC_INVULNERABLE: OnInvulnerable(dialog); break;
     case IDC_HELPFILE:     OpenHelpFile(); break;
     case IDCANCEL:         EndMainDialog(dialog); break;
     default:               return FALSE;
@@ -359,6 +437,7 @@ static int CommandRunning;
 void ResetShellGuards(void)
 {
     CommandRunning = 0;
+    SessionEndHeld = 0;
     if (LauncherSemaphore != NULL)
         CloseHandle(LauncherSemaphore);
     LauncherSemaphore = NULL;
@@ -381,8 +460,8 @@ static void KeepFocusOnAControl(HWND dialog)
 static BOOL RunGuardedCommand(HWND dialog, int id)
 {
     if (CommandRunning) {
-        if (id == IDC_INVULNERABLE)  // the box has toggled itself: put its mark back
-            CheckDlgButton(dialog, IDC_INVULNERABLE, LauncherState.Cheater ? BST_CHECKED : BST_UNCHECKED);
+        if (id == IDC_INVULNERABLE)
+            ShowInvulnerableMark(dialog);
         return TRUE;
     }
     CommandRunning = 1;
@@ -446,6 +525,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return FALSE;
     case WM_PALETTECHANGED:
         PaletteChangedStep(&MainArtPanel, dialog, (HWND)wParam);
+        return TRUE;
+    case WM_QUERYENDSESSION:
+        OnQueryEndSession(dialog);
         return TRUE;
     default:
         return FALSE;
