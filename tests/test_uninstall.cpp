@@ -3,6 +3,7 @@
 // launcher's temporary copy to the disc's uninstaller at exit.
 #include <gtest/gtest.h>
 
+#include "MainDriver.h"
 #include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
@@ -284,6 +285,46 @@ TEST_F(Uninstall, FileInUseIsReportedOnceAfterTheGameIsMarkedNotInstalled)
         EXPECT_FALSE(PathExists(GameDirectory(game) + GameTable[game - 1].Executable));
         EXPECT_EQ(1, LauncherState.Game1Installed);
     }
+}
+
+// Savegames kept in a cloud folder, with a link left in place of gamedat\:
+// the uninstall from the main dialog leaves the link and everything it
+// leads to, and names the link with what is left.
+TEST_F(Uninstall, ALinkInPlaceOfTheSavegamesStaysWithEverythingItLeadsTo)
+{
+    const std::string cloud = TestRoot() + "cloud", savegames = GameDirectory(1) + "gamedat";
+    CreateDirectoryA(cloud.c_str(), NULL);
+    WriteFileBytes(cloud + "\\save1.sav", "mine");
+    WriteFileBytes(cloud + "\\notes.txt", "not the game's");
+    PutGame(1);
+    RemoveTree(savegames);
+    ASSERT_TRUE(MakeDirectoryLink(cloud, savegames));
+    WriteRecord(Saga, "D", 1, 0, 0, 0);
+    DestroyPanelForTest();
+
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_UNINSTALL1);
+    ui.ExpectBox("Proceed?", Question(1), IDYES);
+    ui.ExpectBox("Uninstalling Starwarden 1",
+                 LeftoversMessage(1) + "\n\n" LINK_KEPT_TEXT "\n" + savegames + "\\", IDOK)
+      .WithStyle(MB_OK | MB_ICONEXCLAMATION);
+    RunMainDialog();
+    ui.Verify();
+
+    EXPECT_EQ("mine", ReadFileBytes(cloud + "\\save1.sav"));
+    EXPECT_EQ("not the game's", ReadFileBytes(cloud + "\\notes.txt"));
+    EXPECT_TRUE(IsLink(savegames.c_str()));
+    EXPECT_EQ("mine", ReadFileBytes(savegames + "\\save1.sav"));
+    EXPECT_FALSE(PathExists(GameDirectory(1) + "sw1.exe"));
+    EXPECT_FALSE(PathExists(GameDirectory(1) + "data.dat"));
+    EXPECT_EQ("Install Starwarden 1", TextAtQuit(IDC_GAME1));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(1).c_str()));
+
+    // The tests' own clean-up takes the link away and leaves what it led to.
+    RemoveTree(GameDirectory(1));
+    EXPECT_FALSE(PathExists(GameDirectory(1)));
+    EXPECT_EQ("mine", ReadFileBytes(cloud + "\\save1.sav"));
+    EXPECT_EQ("not the game's", ReadFileBytes(cloud + "\\notes.txt"));
 }
 
 TEST_F(Uninstall, ProgramsFolderStaysWhenTheProgramFolderLeavesItEmpty)

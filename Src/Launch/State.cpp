@@ -222,17 +222,21 @@ int DetectInstalledGames(void)
 // ---------------------------------------------------------------------------
 // Uninstall procedures
 
-// A file held open by another program, or a directory of the user's, stays
-// behind; the user is told where, since nothing tracks it any more.
-static void ReportLeftovers(const char *directory, const char *caption)
+// A file held open by another program, a directory of the user's or a link
+// (empty when none) stays behind; the user is told where, since nothing
+// tracks it any more.
+static void ReportLeftovers(const char *directory, const char *link, const char *caption)
 {
     if (GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES)
         return;
-    char message[2 * PATH_BUFFER];
+    char linkNote[2 * PATH_BUFFER] = "";
+    if (link[0] != '\0')
+        FormatText(linkNote, sizeof linkNote, "\n\n" LINK_KEPT_TEXT "\n%s", link);
+    char message[4 * PATH_BUFFER];
     FormatText(message, sizeof message,
                "Not every file could be removed: some may be in use by another program, or were not "
-               "installed with the game.\nWhat is left is in:\n%s",
-               directory);
+               "installed with the game.\nWhat is left is in:\n%s%s",
+               directory, linkNote);
     ReportError(message, caption, MB_OK | MB_ICONEXCLAMATION, MainDialog);
 }
 
@@ -252,10 +256,17 @@ static void UninstallGame(int number)
         return;
 
     char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER], leftovers[PATH_BUFFER];
+    char link[PATH_BUFFER];
     FormatText(status, sizeof status, "Uninstalling %s", game.DisplayName);
     if ((hasSavegames && !BuildGamePath(savegames, game, "gamedat\\")) || !BuildGamePath(directory, game, ""))
         return;
     CopyText(leftovers, sizeof leftovers, directory);  // DeleteFiles shortens its argument
+    // A link in place of either directory (savegames kept in a cloud folder)
+    // stays, and nothing it leads to is touched: behind a linked game
+    // directory, not even its savegames.
+    int gameLinked = IsLink(directory);
+    int savegamesLinked = hasSavegames && !gameLinked && IsLink(savegames);
+    CopyText(link, sizeof link, gameLinked ? directory : savegamesLinked ? savegames : "");
     // The claim goes before the first file: whenever the process dies, a
     // game still marked installed has all its files. A record that still
     // claims the game keeps every file.
@@ -265,10 +276,10 @@ static void UninstallGame(int number)
         return;
     // One level at a time: the savegames first, so that the game directory
     // (and with it an install directory left empty) can go next.
-    if (hasSavegames)
+    if (hasSavegames && !gameLinked)
         DeleteFiles(savegames, status);
     DeleteFiles(directory, status);
-    ReportLeftovers(leftovers, status);
+    ReportLeftovers(leftovers, link, status);
 }
 
 void UninstallGame1(void)
@@ -292,14 +303,12 @@ void UninstallGame3(void)
 static void RemoveProgramFolder(void)
 {
     char folder[PATH_BUFFER], launcher[PATH_BUFFER];
-    if (!GetProgramsFolder(folder))
+    if (!GetProgramsFolder(folder) || IsLink(folder))
         return;
     ShowStatusArea();
-    if (FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder)) {
-        ClearReadOnly(launcher, ATTRIBUTES_UNKNOWN);
-        DeleteFileA(launcher);
-    }
-    RemoveDirectoryA(folder);
+    if (FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder))
+        DeleteFileUnlessLink(launcher);
+    RemoveDirectoryUnlessLink(folder);
     HideStatusArea();
 }
 

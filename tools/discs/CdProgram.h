@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "DllSearch.h"
+#include "Links.h"
 #include "Paths.h"
 
 #include <stddef.h>

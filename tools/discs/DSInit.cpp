@@ -111,13 +111,15 @@ static void RemoveEarlierCopies(const WCHAR *temp)
     if (listing == INVALID_HANDLE_VALUE)
         return;
     do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+        // Any program of the user can put a link of such a name there, and
+        // this program runs with administrator rights: a link stays, and
+        // nothing it leads to is touched.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsLinkEntry(entry.dwFileAttributes)
             || !FormatWideText(copy, CD_PATH_BUFFER, L"%ls%ls\\DSaga.exe", temp, entry.cFileName))
             continue;
-        SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(copy);
+        DeleteWideFileUnlessLink(copy);
         *wcsrchr(copy, L'\\') = L'\0';
-        RemoveDirectoryW(copy);
+        RemoveWideDirectoryUnlessLink(copy);
     } while (FindNextFileW(listing, &entry));
     FindClose(listing);
 }
@@ -138,7 +140,7 @@ static int StartLauncherFromTemp(char drive)
 
     if (!CopyFileW(source, target, TRUE)) {
         ReportTemporaryFailure(L"The Draxmoor Saga could not be copied from the disc to", target);
-        RemoveDirectoryW(directory);
+        RemoveWideDirectoryUnlessLink(directory);
         return 1;
     }
     SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);  // the disc's read-only bit
