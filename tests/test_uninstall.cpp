@@ -79,6 +79,16 @@ protected:
         return ShellFolder("Programs") + "\\Tessarine Systems\\";
     }
 
+    // Makes `programs` the user's Programs folder; returns the one it was.
+    static std::string MoveProgramsFolder(const std::string &programs)
+    {
+        std::string was = ShellFolder("Programs");
+        WriteText(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  "Programs", programs);
+        CreateDirectoryA(programs.c_str(), NULL);
+        return was;
+    }
+
     static std::string Question(int game)
     {
         return "Uninstalling Starwarden " + std::to_string(game) + " will also erase any savegames.";
@@ -329,19 +339,31 @@ TEST_F(Uninstall, ALinkInPlaceOfTheSavegamesStaysWithEverythingItLeadsTo)
 
 TEST_F(Uninstall, ProgramsFolderStaysWhenTheProgramFolderLeavesItEmpty)
 {
-    const char key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    std::string saved = ShellFolder("Programs");
     std::string programs = TestRoot() + "Programs";
-    WriteText(HKEY_CURRENT_USER, key, "Programs", programs);
-    CreateDirectoryA(programs.c_str(), NULL);
+    std::string saved = MoveProgramsFolder(programs);
     CreateDirectoryA((programs + "\\Tessarine Systems").c_str(), NULL);
     WriteFileBytes(programs + "\\Tessarine Systems\\SWDSaga.exe", "MZ");
     ScriptedUi ui;
     ForgetInstallation();
     ui.Verify();
-    WriteText(HKEY_CURRENT_USER, key, "Programs", saved);
+    MoveProgramsFolder(saved);
     EXPECT_FALSE(PathExists(programs + "\\Tessarine Systems"));
     EXPECT_TRUE(PathExists(programs));  // the user's own folder, empty or not
+}
+
+TEST_F(Uninstall, ProgramFolderThatIsALinkStaysWithWhatItLeadsTo)
+{
+    std::string programs = TestRoot() + "Programs", elsewhere = TestRoot() + "elsewhere";
+    std::string saved = MoveProgramsFolder(programs);
+    CreateDirectoryA(elsewhere.c_str(), NULL);
+    WriteFileBytes(elsewhere + "\\SWDSaga.exe", "not this launcher's folder");
+    ASSERT_TRUE(MakeDirectoryLink(elsewhere, programs + "\\Tessarine Systems"));
+    ScriptedUi ui;
+    ForgetInstallation();
+    ui.Verify();
+    MoveProgramsFolder(saved);
+    EXPECT_EQ("not this launcher's folder", ReadFileBytes(elsewhere + "\\SWDSaga.exe"));
+    EXPECT_TRUE(IsLink((programs + "\\Tessarine Systems").c_str()));
 }
 
 // At exit the launcher hands its own file to the uninstaller, and only that.
