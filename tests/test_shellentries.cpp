@@ -193,6 +193,17 @@ protected:
         InsertDisc('E', 0);
         InsertDisc('D', 1);
     }
+
+    // A start with game 2 recorded, which writes its entry and copies the
+    // uninstaller the entry names.
+    static void StartWithGame2()
+    {
+        WriteRecord(Saga, "D", 0, 1, 0, 0);
+        ASSERT_EQ(1, LoadLauncherState());
+        ScriptedUi ui;
+        ASSERT_EQ(1, DetectInstalledGames());
+        ui.Verify();
+    }
 };
 
 TEST_F(UninstallEntry, HoldsExactValuesAndTheUninstallerIsCopiedWritableToTheDriveRoot)
@@ -379,11 +390,7 @@ TEST_F(UninstallEntry, RegisteredCommandRemovesTheGameAndItsEntry)
     CreateDirectoryA("C:\\dsaga-tests\\saga\\sw2\\gamedat", NULL);
     WriteFileBytes("C:\\dsaga-tests\\saga\\sw2\\gamedat\\save1.sav", "save");
     SetFileAttributesA("C:\\dsaga-tests\\saga\\sw2\\sw2.exe", FILE_ATTRIBUTE_READONLY);
-    WriteRecord(Saga, "D", 0, 1, 0, 0);
-    ASSERT_EQ(1, LoadLauncherState());
-    ScriptedUi ui;
-    ASSERT_EQ(1, DetectInstalledGames());
-    ui.Verify();
+    ASSERT_NO_FATAL_FAILURE(StartWithGame2());
 
     RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str(), "UninstallString");
     ASSERT_TRUE(command.present);
@@ -412,11 +419,7 @@ TEST_F(UninstallEntry, RegisteredCommandLeavesALinkAndWhatItLeadsTo)
     WriteFileBytes(cloud + "\\notes.txt", "not the game's");
     PutGame(2);
     ASSERT_TRUE(MakeDirectoryLink(cloud, game + "\\gamedat"));
-    WriteRecord(Saga, "D", 0, 1, 0, 0);
-    ASSERT_EQ(1, LoadLauncherState());
-    ScriptedUi ui;
-    ASSERT_EQ(1, DetectInstalledGames());
-    ui.Verify();
+    ASSERT_NO_FATAL_FAILURE(StartWithGame2());
     RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str(), "UninstallString");
     ASSERT_EQ("C:\\uninstal.exe " + game + "\\" + std::string(1, '\0'), TextOf(command));
 
