@@ -230,35 +230,125 @@ bool PathExists(const std::string &path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// In UTF-16, so that a name the code page cannot write goes too.
-static void RemoveWideTree(const std::wstring &directory)
+static std::wstring WidePath(const std::string &path)
+{
+    std::wstring wide(path.size() + 1, L'\0');
+    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], (int)wide.size());
+    wide.resize(length > 0 ? (size_t)length - 1 : 0);
+    return wide;
+}
+
+// The Unix path of a Windows one, through Wine; empty, with a failure, elsewhere.
+static std::string UnixPathOf(const std::wstring &path)
+{
+    typedef char *(CDECL * UnixFileNameProc)(const WCHAR *);
+    UnixFileNameProc unixName = (UnixFileNameProc)(void (*)(void))GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    char *name = unixName != NULL ? unixName(path.c_str()) : NULL;
+    if (name == NULL) {
+        ADD_FAILURE() << "no Unix path for a link: the tests make links through Wine";
+        return std::string();
+    }
+    std::string unixPath = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return unixPath;
+}
+
+// Runs a program of the Unix side ("ln", "rm") and waits until `done`
+// holds: Wine gives no handle to wait on for a Unix process. False when it
+// could not start or `done` did not hold within ten seconds.
+static bool RunUnixProgram(const char *program, const std::string &arguments, const std::function<bool()> &done)
+{
+    std::string path = std::string("Z:\\bin\\") + program;
+    std::string line = std::string(program) + " " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    if (!CreateProcessA(path.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &child))
+        return false;
+    for (DWORD waited = 0; waited < 10000; waited += 50) {
+        if (done())
+            return true;
+        Sleep(50);
+    }
+    return done();
+}
+
+bool MakeDirectoryLink(const std::string &target, const std::string &link)
+{
+    std::wstring wideLink = WidePath(link);
+    std::string from = UnixPathOf(WidePath(target)), to = UnixPathOf(wideLink);
+    bool made = !from.empty() && !to.empty()
+             && RunUnixProgram("ln", "-s \"" + from + "\" \"" + to + "\"",
+                               [&wideLink] { return IsWideLink(wideLink.c_str()) != 0; });
+    EXPECT_TRUE(made) << "could not make " << link << " a link to " << target;
+    return made;
+}
+
+// The link itself, never what it leads to.
+static void RemoveLink(const std::wstring &link)
+{
+    std::string unixPath = UnixPathOf(link);
+    bool removed = !unixPath.empty() && RunUnixProgram("rm", "-f \"" + unixPath + "\"", [&link] {
+        return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES;
+    });
+    EXPECT_TRUE(removed) << "a link stayed in the tests' directories";
+}
+
+// Calls `visit` with the path and attributes of every entry of the
+// directory but "." and "..". In UTF-16, so that a name the code page
+// cannot write is met too.
+typedef std::function<void(const std::wstring &, DWORD)> WideEntryVisit;
+static void VisitWideEntries(const std::wstring &directory, const WideEntryVisit &visit)
 {
     WIN32_FIND_DATAW entry;
     HANDLE listing = FindFirstFileW((directory + L"\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring child = directory + L"\\" + entry.cFileName;
-            if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0)
-                continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveWideTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(listing, &entry));
-        FindClose(listing);
-    }
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0)
+            visit(directory + L"\\" + entry.cFileName, entry.dwFileAttributes);
+    } while (FindNextFileW(listing, &entry));
+    FindClose(listing);
+}
+
+// Under Wine a link whose target has gone is listed no more, and would keep
+// its directory for good: every link below goes before anything else.
+static void RemoveLinksBelow(const std::wstring &directory)
+{
+    VisitWideEntries(directory, [](const std::wstring &child, DWORD attributes) {
+        if (IsLinkEntry(attributes))
+            RemoveLink(child);
+        else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveLinksBelow(child);
+    });
+}
+
+static void RemoveWideTree(const std::wstring &directory)
+{
+    VisitWideEntries(directory, [](const std::wstring &child, DWORD attributes) {
+        if (IsLinkEntry(attributes)) {
+            RemoveLink(child);
+        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveWideTree(child);
+        } else {
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(child.c_str());
+        }
+    });
     RemoveDirectoryW(directory.c_str());
 }
 
 void RemoveTree(const std::string &path)
 {
-    std::wstring directory(path.size() + 1, L'\0');
-    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &directory[0], (int)directory.size());
-    directory.resize(length > 0 ? (size_t)length - 1 : 0);
+    std::wstring directory = WidePath(path);
     if (!directory.empty() && directory.back() == L'\\')
         directory.pop_back();
+    if (IsWideLink(directory.c_str())) {
+        RemoveLink(directory);
+        return;
+    }
+    RemoveLinksBelow(directory);
     RemoveWideTree(directory);
 }
 

@@ -71,7 +71,14 @@ std::vector<std::string> WaitForChildRunsOf(const std::string &program, DWORD ti
 void WriteFileBytes(const std::string &path, const std::string &bytes);
 std::string ReadFileBytes(const std::string &path);
 bool PathExists(const std::string &path);
+// Everything below the directory and the directory itself. A link (a
+// junction, a symbolic link) is not entered: the link goes, what it leads
+// to stays.
 void RemoveTree(const std::string &path);
+// Makes `link`, which must not exist, a link to the directory `target`, as
+// a user leaves one in place of a folder (under Wine a Unix symbolic link,
+// which shows as a junction does); false, with a failure, when it could not.
+bool MakeDirectoryLink(const std::string &target, const std::string &link);
 // Calls `visit` for every entry that a search for `pattern` (a directory and
 // a wildcard) finds but "." and "..", in listing order, whatever the visits
 // return; false when nothing could be listed or a visit returned false.

@@ -256,6 +256,52 @@ TEST_F(Launcher, DiscInitialiserHoldsItsNewDirectoryUntilTheLauncherHasStarted)
     QuitAndExpectDirectoryGone(main, directory);
 }
 
+// The initialiser runs with administrator rights, and any program of the
+// user can put a link of a copy's name into the temporary directory (here
+// one the test made): the link stays, and nothing it leads to is touched.
+TEST_F(Launcher, DiscInitialiserLeavesALinkAmongEarlierCopiesWithWhatItLeadsTo)
+{
+    const std::string temp = TestRoot() + "temp", mine = TestRoot() + "mine";
+    const std::string link = temp + "\\DSaga-11NKED00";
+    CreateDirectoryA(temp.c_str(), NULL);
+    CreateDirectoryA(mine.c_str(), NULL);
+    WriteFileBytes(mine + "\\DSaga.exe", "mine");
+    ASSERT_TRUE(MakeDirectoryLink(mine, link));
+    // The initialiser takes the temporary directory from its environment.
+    char saved[2][MAX_PATH];
+    const char *names[] = {"TMP", "TEMP"};
+    for (int i = 0; i < 2; i++) {
+        DWORD length = GetEnvironmentVariableA(names[i], saved[i], MAX_PATH);
+        ASSERT_TRUE(length > 0 && length < MAX_PATH) << names[i];
+    }
+    for (const char *name : names)
+        SetEnvironmentVariableA(name, temp.c_str());
+    runs.push_back(StartProgram("D:\\DSInit.exe", "D:\\", ""));
+    for (int i = 0; i < 2; i++)
+        SetEnvironmentVariableA(names[i], saved[i]);
+    ASSERT_TRUE(runs.back().Started());
+    HWND main = WaitForAnyTopWindow(MainCaption, Timeout);
+    ASSERT_TRUE(main != NULL) << "the launcher started from the disc did not show its dialog";
+    EXPECT_EQ("mine", ReadFileBytes(mine + "\\DSaga.exe"));
+    EXPECT_TRUE(IsLink(link.c_str()));
+
+    // The launcher's own copy goes at exit, beside the link, which stays.
+    ASSERT_TRUE(QuitAndWaitForExit(main, Timeout));
+    ASSERT_EQ(1u, WaitForChildRunsOf("uninstal", Timeout).size());
+    std::vector<std::string> left;
+    for (DWORD waited = 0; waited < Timeout && left.size() != 1; waited += 100) {
+        Sleep(100);
+        left.clear();
+        VisitEntries(temp + "\\*", [&left](const WIN32_FIND_DATAA &entry) {
+            left.push_back(entry.cFileName);
+            return true;
+        });
+    }
+    EXPECT_EQ((std::vector<std::string>{"DSaga-11NKED00"}), left);
+    EXPECT_EQ("mine", ReadFileBytes(mine + "\\DSaga.exe"));
+    EXPECT_TRUE(IsLink(link.c_str()));
+}
+
 // ---------------------------------------------------------------------------
 // Where the programs look for DLLs. The launcher runs elevated from the
 // user's TEMP, where any program of the user can put a DLL beside it.

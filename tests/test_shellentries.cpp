@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "RemoteUi.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 #include "WindowText.h"
@@ -193,6 +194,17 @@ protected:
         DeleteLauncherKey();
         InsertDisc('E', 0);
         InsertDisc('D', 1);
+    }
+
+    // A start with game 2 recorded, which writes its entry and copies the
+    // uninstaller the entry names.
+    static void StartWithGame2()
+    {
+        WriteRecord(Saga, "D", 0, 1, 0, 0);
+        ASSERT_EQ(1, LoadLauncherState());
+        ScriptedUi ui;
+        ASSERT_EQ(1, DetectInstalledGames());
+        ui.Verify();
     }
 };
 
@@ -445,11 +457,7 @@ TEST_F(UninstallEntry, RegisteredCommandRemovesTheGameAndItsEntry)
     CreateDirectoryA("C:\\dsaga-tests\\saga\\sw2\\gamedat", NULL);
     WriteFileBytes("C:\\dsaga-tests\\saga\\sw2\\gamedat\\save1.sav", "save");
     SetFileAttributesA("C:\\dsaga-tests\\saga\\sw2\\sw2.exe", FILE_ATTRIBUTE_READONLY);
-    WriteRecord(Saga, "D", 0, 1, 0, 0);
-    ASSERT_EQ(1, LoadLauncherState());
-    ScriptedUi ui;
-    ASSERT_EQ(1, DetectInstalledGames());
-    ui.Verify();
+    ASSERT_NO_FATAL_FAILURE(StartWithGame2());
 
     RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str(), "UninstallString");
     ASSERT_TRUE(command.present);
@@ -464,6 +472,41 @@ TEST_F(UninstallEntry, RegisteredCommandRemovesTheGameAndItsEntry)
     std::vector<std::string> runs = ReadLineList(ChildLog());
     ASSERT_EQ(1u, runs.size());
     EXPECT_EQ("uninstal|C:\\dsaga-tests\\work|C:\\uninstal.exe C:\\dsaga-tests\\saga\\sw2\\", runs[0]);
+}
+
+// Savegames kept in a cloud folder, with a link left in place of gamedat\:
+// the uninstaller that the system's list of programs runs leaves the link
+// and everything it leads to, and says so.
+TEST_F(UninstallEntry, RegisteredCommandLeavesALinkAndWhatItLeadsTo)
+{
+    const std::string game = "C:\\dsaga-tests\\saga\\sw2", cloud = TestRoot() + "cloud";
+    CreateDirectoryA(cloud.c_str(), NULL);
+    CreateDirectoryA((cloud + "\\saves").c_str(), NULL);
+    WriteFileBytes(cloud + "\\saves\\save1.sav", "mine");
+    WriteFileBytes(cloud + "\\notes.txt", "not the game's");
+    PutGame(2);
+    ASSERT_TRUE(MakeDirectoryLink(cloud, game + "\\gamedat"));
+    ASSERT_NO_FATAL_FAILURE(StartWithGame2());
+    RegistryValue command = ReadValue(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str(), "UninstallString");
+    ASSERT_EQ("C:\\uninstal.exe " + game + "\\" + std::string(1, '\0'), TextOf(command));
+
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", NULL);  // a real run, whose message is a box
+    ChildRun run = StartProgram("C:\\uninstal.exe", TestRoot(), game + "\\");
+    ASSERT_TRUE(run.Started());
+    HWND box = WaitForTopWindow(run.pi.dwProcessId, "Uninstall", 30000);
+    ASSERT_TRUE(box != NULL) << ::testing::PrintToString(TopWindowCaptions(run.pi.dwProcessId));
+    EXPECT_EQ("Some files in\n" + game + "\ncould not be removed.\n\n" LINK_KEPT_TEXT "\n" + game + "\\gamedat",
+              MessageBoxText(box));
+    PressButton(box, IDOK);
+    DWORD code = 0;
+    ASSERT_EQ(0u, WaitForExit(run.pi.hProcess, 30000, &code));
+    EXPECT_EQ(1u, code);
+
+    EXPECT_EQ("mine", ReadFileBytes(cloud + "\\saves\\save1.sav"));
+    EXPECT_EQ("not the game's", ReadFileBytes(cloud + "\\notes.txt"));
+    EXPECT_TRUE(IsLink((game + "\\gamedat").c_str()));
+    EXPECT_FALSE(PathExists(game + "\\sw2.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
 }
 
 TEST_F(UninstallEntry, UninstallerTakesOnlyAGameDirectory)

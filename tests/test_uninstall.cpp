@@ -80,6 +80,16 @@ protected:
         return ShellFolder("Programs") + "\\Tessarine Systems\\";
     }
 
+    // Makes `programs` the user's Programs folder; returns the one it was.
+    static std::string MoveProgramsFolder(const std::string &programs)
+    {
+        std::string was = ShellFolder("Programs");
+        WriteText(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  "Programs", programs);
+        CreateDirectoryA(programs.c_str(), NULL);
+        return was;
+    }
+
     static std::string Question(int game)
     {
         return "Uninstalling Starwarden " + std::to_string(game) + " will also erase any savegames.";
@@ -311,21 +321,73 @@ TEST_F(Uninstall, FileInUseIsReportedOnceAfterTheGameIsMarkedNotInstalled)
     }
 }
 
+// Savegames kept in a cloud folder, with a link left in place of gamedat\:
+// the uninstall from the main dialog leaves the link and everything it
+// leads to, and names the link with what is left.
+TEST_F(Uninstall, ALinkInPlaceOfTheSavegamesStaysWithEverythingItLeadsTo)
+{
+    const std::string cloud = TestRoot() + "cloud", savegames = GameDirectory(1) + "gamedat";
+    CreateDirectoryA(cloud.c_str(), NULL);
+    WriteFileBytes(cloud + "\\save1.sav", "mine");
+    WriteFileBytes(cloud + "\\notes.txt", "not the game's");
+    PutGame(1);
+    RemoveTree(savegames);
+    ASSERT_TRUE(MakeDirectoryLink(cloud, savegames));
+    WriteRecord(Saga, "D", 1, 0, 0, 0);
+    DestroyPanelForTest();
+
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_UNINSTALL1);
+    ui.ExpectBox("Proceed?", Question(1), IDYES);
+    ui.ExpectBox("Uninstalling Starwarden 1",
+                 LeftoversMessage(1) + "\n\n" LINK_KEPT_TEXT "\n" + savegames + "\\", IDOK)
+      .WithStyle(MB_OK | MB_ICONEXCLAMATION);
+    RunMainDialog();
+    ui.Verify();
+
+    EXPECT_EQ("mine", ReadFileBytes(cloud + "\\save1.sav"));
+    EXPECT_EQ("not the game's", ReadFileBytes(cloud + "\\notes.txt"));
+    EXPECT_TRUE(IsLink(savegames.c_str()));
+    EXPECT_EQ("mine", ReadFileBytes(savegames + "\\save1.sav"));
+    EXPECT_FALSE(PathExists(GameDirectory(1) + "sw1.exe"));
+    EXPECT_FALSE(PathExists(GameDirectory(1) + "data.dat"));
+    EXPECT_EQ("Install Starwarden 1", TextAtQuit(IDC_GAME1));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(1).c_str()));
+
+    // The tests' own clean-up takes the link away and leaves what it led to.
+    RemoveTree(GameDirectory(1));
+    EXPECT_FALSE(PathExists(GameDirectory(1)));
+    EXPECT_EQ("mine", ReadFileBytes(cloud + "\\save1.sav"));
+    EXPECT_EQ("not the game's", ReadFileBytes(cloud + "\\notes.txt"));
+}
+
 TEST_F(Uninstall, ProgramsFolderStaysWhenTheProgramFolderLeavesItEmpty)
 {
-    const char key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    std::string saved = ShellFolder("Programs");
     std::string programs = TestRoot() + "Programs";
-    WriteText(HKEY_CURRENT_USER, key, "Programs", programs);
-    CreateDirectoryA(programs.c_str(), NULL);
+    std::string saved = MoveProgramsFolder(programs);
     CreateDirectoryA((programs + "\\Tessarine Systems").c_str(), NULL);
     WriteFileBytes(programs + "\\Tessarine Systems\\SWDSaga.exe", "MZ");
     ScriptedUi ui;
     ForgetInstallation();
     ui.Verify();
-    WriteText(HKEY_CURRENT_USER, key, "Programs", saved);
+    MoveProgramsFolder(saved);
     EXPECT_FALSE(PathExists(programs + "\\Tessarine Systems"));
     EXPECT_TRUE(PathExists(programs));  // the user's own folder, empty or not
+}
+
+TEST_F(Uninstall, ProgramFolderThatIsALinkStaysWithWhatItLeadsTo)
+{
+    std::string programs = TestRoot() + "Programs", elsewhere = TestRoot() + "elsewhere";
+    std::string saved = MoveProgramsFolder(programs);
+    CreateDirectoryA(elsewhere.c_str(), NULL);
+    WriteFileBytes(elsewhere + "\\SWDSaga.exe", "not this launcher's folder");
+    ASSERT_TRUE(MakeDirectoryLink(elsewhere, programs + "\\Tessarine Systems"));
+    ScriptedUi ui;
+    ForgetInstallation();
+    ui.Verify();
+    MoveProgramsFolder(saved);
+    EXPECT_EQ("not this launcher's folder", ReadFileBytes(elsewhere + "\\SWDSaga.exe"));
+    EXPECT_TRUE(IsLink((programs + "\\Tessarine Systems").c_str()));
 }
 
 // At exit the launcher hands its own file to the uninstaller, and only that.

@@ -188,7 +188,7 @@ static void InstallGame3Chain(void)
         return;
     Game3ExtrasLevel = AskAdditionalInstall();
     if (Game3ExtrasLevel == -1) {
-        RemoveDirectoryA(LauncherState.InstalledTo);  // only when the chooser has just made it
+        RemoveDirectoryUnlessLink(LauncherState.InstalledTo);  // only when the chooser has just made it
         return;
     }
     int required = GameTable[2].InstallMegabytes + ExtrasMegabytes(Game3ExtrasLevel);

@@ -375,20 +375,22 @@ static int CutToParent(char *path)
 
 static void RemoveDirectoryAndEmptyParent(char *directory)
 {
-    RemoveDirectoryA(directory);  // stays while it holds anything
+    RemoveDirectoryUnlessLink(directory);  // stays while it holds anything
     char *first = FindBackslash(directory);
     if (first == NULL || FindBackslash(first + 1) == NULL)
         return;  // fewer than two backslashes: no parent to name
     CutAtLastBackslash(directory);
     CutAtLastBackslash(directory);
-    RemoveDirectoryA(directory);
+    RemoveDirectoryUnlessLink(directory);
 }
 
-// A failure is not reported: what stays is the caller's to find.
+// A failure is not reported: what stays is the caller's to find. A link
+// stays as it is.
 static int DeleteOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, LoopPace *pace)
 {
     char path[PATH_BUFFER];
-    if (FormatText(path, sizeof path, "%s%s", pass.Directory, entry.cFileName)) {
+    if (!IsLinkEntry(entry.dwFileAttributes)
+        && FormatText(path, sizeof path, "%s%s", pass.Directory, entry.cFileName)) {
         // Our copies are writable: a read-only file is the user's doing.
         ClearReadOnly(path, entry.dwFileAttributes);
         DeleteFileA(path);
@@ -397,9 +399,13 @@ static int DeleteOneFile(const FilePass &pass, const WIN32_FIND_DATAA &entry, Lo
     return 1;
 }
 
-// A failed count is not reported: the removals below are still tried.
+// A failed count is not reported: the removals below are still tried. A
+// directory that is a link (savegames kept in a cloud folder) is neither
+// listed nor removed.
 void DeleteFiles(char *directory, const char *statusText)
 {
+    if (IsLink(directory))
+        return;
     const FilePass removal = {directory, NULL, "DeleteFiles", COUNT_FAILURE_SILENT, " (del)", DeleteOneFile};
     RunFilePass(removal, statusText);
     RemoveDirectoryAndEmptyParent(directory);

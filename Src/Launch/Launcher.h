@@ -9,6 +9,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "Links.h"
 #include "Paths.h"
 #include "resource.h"
 

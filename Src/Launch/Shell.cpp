@@ -195,7 +195,7 @@ static void DeleteDirectXSetupFromStartup(void)
         return;
     if (!AppendText(path, sizeof path, "swdsl.exe"))
         return;  // no such file can exist under a name this long
-    DeleteFileA(path);
+    DeleteFileUnlessLink(path);
 }
 
 static StartupResult RunFirstRunSteps(void)

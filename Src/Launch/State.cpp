@@ -278,17 +278,21 @@ int DetectInstalledGames(void)
 // ---------------------------------------------------------------------------
 // Uninstall procedures
 
-// A file held open by another program, or a directory of the user's, stays
-// behind; the user is told where, since nothing tracks it any more.
-static void ReportLeftovers(const char *directory, const char *caption)
+// A file held open by another program, a directory of the user's or a link
+// (empty when none) stays behind; the user is told where, since nothing
+// tracks it any more.
+static void ReportLeftovers(const char *directory, const char *link, const char *caption)
 {
     if (GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES)
         return;
-    char message[2 * PATH_BUFFER];
+    char linkNote[2 * PATH_BUFFER] = "";
+    if (link[0] != '\0')
+        FormatText(linkNote, sizeof linkNote, "\n\n" LINK_KEPT_TEXT "\n%s", link);
+    char message[4 * PATH_BUFFER];
     FormatText(message, sizeof message,
                "Not every file could be removed: some may be in use by another program, or were not "
-               "installed with the game.\nWhat is left is in:\n%s",
-               directory);
+               "installed with the game.\nWhat is left is in:\n%s%s",
+               directory, linkNote);
     ReportError(message, caption, MB_OK | MB_ICONEXCLAMATION, MainDialog);
 }
 
@@ -353,10 +357,17 @@ static void UninstallGame(int number)
         return;
 
     char status[PATH_BUFFER], savegames[PATH_BUFFER], directory[PATH_BUFFER], leftovers[PATH_BUFFER];
+    char link[PATH_BUFFER];
     FormatText(status, sizeof status, "Uninstalling %s", game.DisplayName);
     if ((hasSavegames && !BuildGamePath(savegames, game, "gamedat\\")) || !BuildGamePath(directory, game, ""))
         return;
     CopyText(leftovers, sizeof leftovers, directory);  // DeleteFiles shortens its argument
+    // A link in place of either directory (savegames kept in a cloud folder)
+    // stays, and nothing it leads to is touched: behind a linked game
+    // directory, not even its savegames.
+    int gameLinked = IsLink(directory);
+    int savegamesLinked = hasSavegames && !gameLinked && IsLink(savegames);
+    CopyText(link, sizeof link, gameLinked ? directory : savegamesLinked ? savegames : "");
     // The claim goes before the first file: whenever the process dies, a
     // game still marked installed has all its files. A record that still
     // claims the game keeps every file.
@@ -364,10 +375,10 @@ static void UninstallGame(int number)
         return;
     // One level at a time: the savegames first, so that the game directory
     // (and with it an install directory left empty) can go next.
-    if (hasSavegames)
+    if (hasSavegames && !gameLinked)
         DeleteFiles(savegames, status);
     DeleteFiles(directory, status);
-    ReportLeftovers(leftovers, status);
+    ReportLeftovers(leftovers, link, status);
 }
 
 void UninstallGame1(void)
@@ -391,14 +402,12 @@ void UninstallGame3(void)
 static void RemoveProgramFolder(void)
 {
     char folder[PATH_BUFFER], launcher[PATH_BUFFER];
-    if (!GetProgramsFolder(folder))
+    if (!GetProgramsFolder(folder) || IsLink(folder))
         return;
     ShowStatusArea();
-    if (FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder)) {
-        ClearReadOnly(launcher, ATTRIBUTES_UNKNOWN);
-        DeleteFileA(launcher);
-    }
-    RemoveDirectoryA(folder);
+    if (FormatText(launcher, sizeof launcher, "%sSWDSaga.exe", folder))
+        DeleteFileUnlessLink(launcher);
+    RemoveDirectoryUnlessLink(folder);
     HideStatusArea();
 }
 
@@ -505,8 +514,8 @@ static int SameCopyThere(const char *source, const char *target)
 // full disk is not the user's concern here, so nothing is said.
 static void CopyFromCd(const char *source, const char *target)
 {
-    if (SameCopyThere(source, target))
-        return;
+    if (IsLink(target) || SameCopyThere(source, target))
+        return;  // nothing is written through a link someone put there
     ClearReadOnly(target, ATTRIBUTES_UNKNOWN);  // the system refuses to copy over a read-only file
     CopyFileA(source, target, FALSE);
     ClearReadOnly(target, ATTRIBUTES_UNKNOWN);
@@ -533,7 +542,7 @@ static const char UninstallerCopyPermissions[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;
 static void ProtectUninstallerCopy(const char *path)
 {
     PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || IsLink(path)
         || !ConvertStringSecurityDescriptorToSecurityDescriptorA(UninstallerCopyPermissions, SDDL_REVISION_1,
                                                                  &descriptor, NULL))
         return;

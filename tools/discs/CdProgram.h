@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "Links.h"
 #include "ProcessGuards.h"
 #include "Paths.h"
 

@@ -111,13 +111,15 @@ static void RemoveEarlierCopies(const WCHAR *temp)
     if (listing == INVALID_HANDLE_VALUE)
         return;
     do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0
+        // Any program of the user can put a link of such a name there, and
+        // this program runs with administrator rights: a link stays, and
+        // nothing it leads to is touched.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsLinkEntry(entry.dwFileAttributes)
             || !FormatWideText(copy, CD_PATH_BUFFER, L"%ls%ls\\DSaga.exe", temp, entry.cFileName))
             continue;
-        SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(copy);
+        DeleteWideFileUnlessLink(copy);
         *wcsrchr(copy, L'\\') = L'\0';
-        RemoveDirectoryW(copy);
+        RemoveWideDirectoryUnlessLink(copy);
     } while (FindNextFileW(listing, &entry));
     FindClose(listing);
 }
@@ -172,13 +174,13 @@ static int StartLauncherFromTemp(char drive)
     HANDLE held = HoldDirectory(directory);
     if (held == INVALID_HANDLE_VALUE) {
         ReportTemporaryFailure(L"The directory made for The Draxmoor Saga could not be held:", directory);
-        RemoveDirectoryW(directory);
+        RemoveWideDirectoryUnlessLink(directory);
         return 1;
     }
     int code = CopyAndStartLauncher(drive, directory);
     CloseHandle(held);
     if (code != 0)  // nothing started from it: it goes, once empty
-        RemoveDirectoryW(directory);
+        RemoveWideDirectoryUnlessLink(directory);
     return code;
 }
 

@@ -11,8 +11,21 @@
 static const char UNINSTALL_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 static const char LAUNCHER_KEY[] = "Software\\Tessarine Systems\\SW: Draxmoor Saga";
 
-static int DeleteTree(const char *directory)
+// The first link met is the one a message names.
+static void NoteLink(char *link, size_t linkCapacity, const char *path)
 {
+    if (link[0] == '\0')
+        FormatText(link, linkCapacity, "%s", path);
+}
+
+// The directory with everything in it, but for links, which stay as they
+// are (the first one met is named in `link`), and so does what holds one.
+static int DeleteTree(const char *directory, char *link, size_t linkCapacity)
+{
+    if (IsLink(directory)) {
+        NoteLink(link, linkCapacity, directory);
+        return 0;
+    }
     char pattern[CD_PATH_BUFFER];
     if (!FormatText(pattern, sizeof pattern, "%s\\*", directory))
         return 0;
@@ -26,21 +39,20 @@ static int DeleteTree(const char *directory)
             char path[CD_PATH_BUFFER];
             if (!FormatText(path, sizeof path, "%s\\%s", directory, found.cFileName)) {
                 ok = 0;
-                continue;
-            }
-            // Files copied from a disc may still be read-only.
-            SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (!DeleteTree(path))
+            } else if (IsLinkEntry(found.dwFileAttributes)) {
+                NoteLink(link, linkCapacity, path);
+                ok = 0;
+            } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (!DeleteTree(path, link, linkCapacity))
                     ok = 0;
-            } else if (!DeleteFileA(path)) {
+            } else if (!DeleteFileUnlessLink(path)) {  // files copied from a disc may still be read-only
                 ok = 0;
             }
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
     SetFileAttributesA(directory, FILE_ATTRIBUTE_NORMAL);
-    if (!RemoveDirectoryA(directory))
+    if (!RemoveDirectoryUnlessLink(directory))
         ok = 0;
     return ok;
 }
@@ -92,7 +104,8 @@ static int UninstallGameDirectory(char *directory)
         return 1;
     }
     // A directory already gone by hand still leaves its entries to clear.
-    int ok = GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES || DeleteTree(directory);
+    char link[CD_PATH_BUFFER] = "";
+    int ok = GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES || DeleteTree(directory, link, sizeof link);
 
     char parent[CD_PATH_BUFFER];
     if (FormatText(parent, sizeof parent, "%s", directory)) {
@@ -100,14 +113,17 @@ static int UninstallGameDirectory(char *directory)
         // Fails harmlessly when other games still live there; never the drive root.
         if (cut != NULL && cut - parent > 2) {
             *cut = '\0';
-            RemoveDirectoryA(parent);
+            RemoveDirectoryUnlessLink(parent);
         }
     }
     ForgetGame(game);
 
     if (!ok) {
-        char message[2 * CD_PATH_BUFFER];
-        FormatText(message, sizeof message, "Some files in\n%s\ncould not be removed.", directory);
+        char linkNote[2 * CD_PATH_BUFFER] = "";
+        if (link[0] != '\0')
+            FormatText(linkNote, sizeof linkNote, "\n\n" LINK_KEPT_TEXT "\n%s", link);
+        char message[4 * CD_PATH_BUFFER];
+        FormatText(message, sizeof message, "Some files in\n%s\ncould not be removed.%s", directory, linkNote);
         ShowProgramMessage(message, "Uninstall", MB_OK | MB_ICONEXCLAMATION);
     } else {
         char message[128];
@@ -142,18 +158,26 @@ static void RemoveLauncherDirectory(const char *file)
     const WCHAR *name = length > 0 && length < CD_PATH_BUFFER ? wcsrchr(directory, L'\\') : NULL;
     size_t prefix = wcslen(LAUNCHER_DIRECTORY_PREFIX);
     if (name != NULL && _wcsnicmp(name + 1, LAUNCHER_DIRECTORY_PREFIX, prefix) == 0)
-        RemoveDirectoryW(directory);
+        RemoveWideDirectoryUnlessLink(directory);
 }
 
 static int RemoveLauncherCopy(const char *file)
 {
+    // The copy goes only where it is: not through a link in its place or in
+    // place of its directory.
+    char directory[CD_PATH_BUFFER];
+    char *cut = FormatText(directory, sizeof directory, "%s", file) ? FindLastBackslash(directory) : NULL;
+    if (cut == NULL)
+        return 1;
+    *cut = '\0';
+    if (IsLink(directory) || IsLink(file))
+        return 1;
     // The launcher starts this program as its last act; its file can only
     // go once its process (which holds the semaphore until the end) has.
     for (DWORD waited = 0; waited < 120000 && LauncherIsRunning(); waited += 100)
         Sleep(100);
     for (DWORD waited = 0; waited <= 10000; waited += 250) {
-        SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
-        if (DeleteFileA(file) || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
+        if (DeleteFileUnlessLink(file) || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
             RemoveLauncherDirectory(file);
             return 0;
         }
