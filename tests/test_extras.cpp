@@ -3,6 +3,7 @@
 // The disc programs run for real and only record their command lines.
 #include <gtest/gtest.h>
 
+#include "ProcessGuards.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
 #include "WindowText.h"
@@ -49,20 +50,6 @@ void PutOnDrive(char drive, const std::string &path, const std::string &fromDisc
     CreateDirectoryA(target.substr(0, target.find_last_of('\\')).c_str(), NULL);
     std::string source = MediaDirectory() + "discs\\disc1\\" + fromDisc1;
     ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source << " error " << GetLastError();
-}
-
-// Whether this process holds the Administrators group.
-bool HoldsAdministrators()
-{
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    PSID administrators = NULL;
-    BOOL member = FALSE;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators))
-        return false;
-    BOOL known = CheckTokenMembership(NULL, administrators, &member);
-    FreeSid(administrators);
-    return known && member;
 }
 
 class Extras : public ::testing::Test {
@@ -446,7 +433,7 @@ TEST_F(TextEditor, CreditsOpenFromThePreviewsDialogWhichOwnsTheDiscPrompt)
 // graphics runtime's setup, part of the launcher's own work, keeps them.
 TEST_F(TextEditor, WhatTheUserRunsStartsWithoutAdministratorRightsAndTheSetupWithThem)
 {
-    ASSERT_TRUE(HoldsAdministrators()) << "the tests must run as an administrator, as Wine runs every process";
+    ASSERT_TRUE(HoldsAdministratorsGroup()) << "the tests must run as an administrator, as Wine runs every process";
     const std::string saga = TestRoot() + "saga\\";
     CreateDirectoryA(saga.c_str(), NULL);
     CreateDirectoryA((saga + "sw1").c_str(), NULL);

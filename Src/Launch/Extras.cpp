@@ -2,6 +2,7 @@
 // playing and the invulnerable mode, previews and the intro, DirectX, help
 // and credits, and the system resources dialog.
 #include "Launcher.h"
+#include "ProcessGuards.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -48,7 +49,7 @@ int StartChild(const char *workingDirectory, const char *programPath, char *comm
 {
     // The launcher's quiet handling of drives without a medium is its own.
     const DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_DEFAULT_ERROR_MODE;
-    if (rights == USER_RIGHTS)
+    if (rights == USER_RIGHTS && HoldsAdministratorsGroup())
         return StartWithUserRights(workingDirectory, programPath, command, flags, child);
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);

@@ -296,10 +296,10 @@ extern HWND ChooserWindow;
 // ---------------------------------------------------------------------------
 // The user's own rights (UserRights.cpp)
 
-// CreateProcess with the signed-in user's rights when the launcher holds
-// administrator rights: the desktop shell's token, or else a restricted copy
-// of the launcher's own; never the launcher's rights. 0 with GetLastError
-// set when it could not start.
+// CreateProcess, for a launcher that holds administrator rights, with the
+// signed-in user's: the desktop shell's token, or else a restricted copy of
+// the launcher's own; never the launcher's rights. 0 with GetLastError set
+// when it could not start.
 int StartWithUserRights(const char *workingDirectory, const char *programPath, char *command, DWORD flags,
                         PROCESS_INFORMATION *child);
 

@@ -28,3 +28,16 @@ void FailCriticalErrorsQuietly(void)
     UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
     SetErrorMode(mode | SEM_FAILCRITICALERRORS);
 }
+
+int HoldsAdministratorsGroup(void)
+{
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID administrators = NULL;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return 1;
+    BOOL member = FALSE;
+    BOOL known = CheckTokenMembership(NULL, administrators, &member);
+    FreeSid(administrators);
+    return !known || member;
+}

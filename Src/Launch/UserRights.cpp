@@ -5,30 +5,6 @@
 // gain them at the next Play.
 #include "Launcher.h"
 
-// The Administrators group's SID, for FreeSid; null when it cannot be made.
-static PSID AllocateAdministratorsSid(void)
-{
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    PSID administrators = NULL;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators))
-        return NULL;
-    return administrators;
-}
-
-// Whether this process holds the Administrators group (elevated, or an
-// administrator on a system that does not split the rights).
-static int HoldsAdministratorRights(void)
-{
-    PSID administrators = AllocateAdministratorsSid();
-    if (administrators == NULL)
-        return 1;  // cannot tell: treated as elevated, so nothing runs with rights by mistake
-    BOOL member = FALSE;
-    int known = CheckTokenMembership(NULL, administrators, &member);
-    FreeSid(administrators);
-    return !known || member;
-}
-
 // A primary token of the desktop shell's process, when the shell runs in
 // this session: the signed-in user's own token. Null otherwise.
 static HANDLE DuplicateShellToken(void)
@@ -54,8 +30,9 @@ static HANDLE DuplicateShellToken(void)
     return primary;
 }
 
-// The system takes the token's own environment for the child unless told;
-// the launcher's is what every child gets.
+// The child gets the environment of the token's user (the signed-in
+// user's TEMP and profile), not the launcher's, which may be another
+// account's when the user gave an administrator's name to elevate it.
 static int StartWithShellToken(HANDLE token, const char *workingDirectory, const char *programPath,
                                const char *command, DWORD flags, PROCESS_INFORMATION *child)
 {
@@ -66,58 +43,84 @@ static int StartWithShellToken(HANDLE token, const char *workingDirectory, const
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
-    LPWCH environment = GetEnvironmentStringsW();
-    BOOL started = CreateProcessWithTokenW(token, 0, program, line, flags | CREATE_UNICODE_ENVIRONMENT, environment,
-                                           directory, &startup, child);
-    if (environment != NULL)
-        FreeEnvironmentStringsW(environment);
-    return started;
+    return CreateProcessWithTokenW(token, 0, program, line, flags, NULL, directory, &startup, child);
 }
 
-// Lowers a token to medium integrity. Systems before integrity levels
-// refuse the request, and there the token's lost group is what counts.
-static void LowerToMediumIntegrity(HANDLE token)
+static int LowerToMediumIntegrity(HANDLE token)
 {
     SID_IDENTIFIER_AUTHORITY mandatory = {SECURITY_MANDATORY_LABEL_AUTHORITY};
     PSID medium = NULL;
     if (!AllocateAndInitializeSid(&mandatory, 1, SECURITY_MANDATORY_MEDIUM_RID, 0, 0, 0, 0, 0, 0, 0, &medium))
-        return;
+        return 0;
     TOKEN_MANDATORY_LABEL label;
     label.Label.Sid = medium;
     label.Label.Attributes = SE_GROUP_INTEGRITY;
-    SetTokenInformation(token, TokenIntegrityLevel, &label, sizeof label + GetLengthSid(medium));
+    BOOL lowered = SetTokenInformation(token, TokenIntegrityLevel, &label, sizeof label + GetLengthSid(medium));
     FreeSid(medium);
+    return lowered;
+}
+
+// What the child makes (its own process object, a game's named mutex)
+// belongs to the user and is open to the user and the system, as a
+// standard user's is: an elevated token gives it to Administrators, which
+// the restricted token only denies, so the child could not open its own.
+static int GiveObjectsToUser(HANDLE token)
+{
+    DWORD userBuffer[(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE) / sizeof(DWORD) + 1];
+    DWORD listBuffer[128];
+    DWORD length;
+    if (!GetTokenInformation(token, TokenUser, userBuffer, sizeof userBuffer, &length))
+        return 0;
+    PSID user = ((TOKEN_USER *)userBuffer)->User.Sid;
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID system = NULL;
+    if (!AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system))
+        return 0;
+    PACL list = (PACL)listBuffer;
+    TOKEN_DEFAULT_DACL defaults = {list};
+    int given = InitializeAcl(list, sizeof listBuffer, ACL_REVISION)
+             && AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, user)
+             && AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, system)
+             && SetTokenInformation(token, TokenDefaultDacl, &defaults, sizeof defaults);
+    FreeSid(system);
+    // The user is named owner too where the system allows it (Wine does
+    // not); the open list above is what the child needs.
+    TOKEN_OWNER owner = {user};
+    if (given)
+        SetTokenInformation(token, TokenOwner, &owner, sizeof owner);
+    return given;
 }
 
 // A copy of the launcher's own token in which the Administrators group only
-// denies, with no privilege but change-notify; null when it cannot be made.
+// denies, with no privilege but change-notify, at medium integrity; null
+// when it cannot be made whole.
 static HANDLE MakeRestrictedToken(void)
 {
     HANDLE own = NULL, restricted = NULL;
     const DWORD access = TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT;
     if (!OpenProcessToken(GetCurrentProcess(), access, &own))
         return NULL;
-    SID_AND_ATTRIBUTES administrators = {AllocateAdministratorsSid(), 0};
-    if (administrators.Sid != NULL) {
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    SID_AND_ATTRIBUTES administrators = {NULL, 0};
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &administrators.Sid)) {
         if (!CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, 1, &administrators, 0, NULL, 0, NULL, &restricted))
             restricted = NULL;
         FreeSid(administrators.Sid);
     }
     CloseHandle(own);
-    if (restricted != NULL)
-        LowerToMediumIntegrity(restricted);
+    if (restricted != NULL && (!LowerToMediumIntegrity(restricted) || !GiveObjectsToUser(restricted))) {
+        DWORD error = GetLastError();
+        CloseHandle(restricted);
+        SetLastError(error);
+        restricted = NULL;
+    }
     return restricted;
 }
 
 int StartWithUserRights(const char *workingDirectory, const char *programPath, char *command, DWORD flags,
                         PROCESS_INFORMATION *child)
 {
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    if (!HoldsAdministratorRights())
-        return CreateProcessA(programPath, command, NULL, NULL, FALSE, flags, NULL, workingDirectory, &startup, child);
-
     HANDLE token = DuplicateShellToken();
     if (token != NULL) {
         int started = StartWithShellToken(token, workingDirectory, programPath, command, flags, child);
@@ -128,6 +131,9 @@ int StartWithUserRights(const char *workingDirectory, const char *programPath, c
     token = MakeRestrictedToken();
     if (token == NULL)
         return 0;  // never with the launcher's rights instead
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
     BOOL started = CreateProcessAsUserA(token, programPath, command, NULL, NULL, FALSE, flags, NULL,
                                         workingDirectory, &startup, child);
     DWORD error = GetLastError();

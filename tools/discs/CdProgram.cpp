@@ -111,15 +111,7 @@ static std::string RightsField()
     char wanted[8];
     if (!ReadEnvironment("DSAGA_RECORD_RIGHTS", wanted, sizeof wanted))
         return "";
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    PSID administrators = NULL;
-    BOOL member = FALSE;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators))
-        return "|admin=unknown";
-    int known = CheckTokenMembership(NULL, administrators, &member);
-    FreeSid(administrators);
-    return !known ? "|admin=unknown" : member ? "|admin=1" : "|admin=0";
+    return HoldsAdministratorsGroup() ? "|admin=1" : "|admin=0";
 }
 
 void RecordRun(const std::string &extraFields)

@@ -6,6 +6,7 @@
 #include "CdProgram.h"
 
 #include <sddl.h>
+#include <winternl.h>
 
 #include <string.h>
 
@@ -56,9 +57,60 @@ static int FindTemporaryDirectory(WCHAR *temp)
     return 1;
 }
 
+// What an attempt to make one directory came to.
+enum DirectoryMade { DIRECTORY_MADE, DIRECTORY_EXISTS, DIRECTORY_FAILED };
+
+// Makes a directory and opens it in one step, with the given security. TEMP
+// is the user's, and a program of the user could rename a directory made
+// and opened in two steps and put its own (holding its own DSaga.exe) in
+// its place between them. Held open without sharing its deletion, it can
+// be neither renamed nor removed until `held` is closed.
+static DirectoryMade MakeHeldDirectory(const WCHAR *directory, PSECURITY_DESCRIPTOR security, HANDLE *held)
+{
+    typedef NTSTATUS(NTAPI * CreateProc)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                         ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+    typedef BOOLEAN(NTAPI * NameProc)(PCWSTR, PUNICODE_STRING, PCWSTR *, PVOID);
+    typedef VOID(NTAPI * FreeNameProc)(PUNICODE_STRING);
+    typedef ULONG(NTAPI * ErrorProc)(NTSTATUS);
+    const NTSTATUS NAME_COLLISION = (NTSTATUS)0xC0000035L;
+    // Looked up: the native calls are not in every toolchain's import libraries.
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    CreateProc create = (CreateProc)(void (*)(void))GetProcAddress(ntdll, "NtCreateFile");
+    NameProc nativeName = (NameProc)(void (*)(void))GetProcAddress(ntdll, "RtlDosPathNameToNtPathName_U");
+    FreeNameProc freeName = (FreeNameProc)(void (*)(void))GetProcAddress(ntdll, "RtlFreeUnicodeString");
+    ErrorProc toError = (ErrorProc)(void (*)(void))GetProcAddress(ntdll, "RtlNtStatusToDosError");
+    WCHAR path[CD_PATH_BUFFER];
+    UNICODE_STRING name;
+    if (create == NULL || nativeName == NULL || freeName == NULL || toError == NULL) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return DIRECTORY_FAILED;
+    }
+    // The native name of a directory to create has no closing backslash.
+    size_t length = FormatWideText(path, CD_PATH_BUFFER, L"%ls", directory) ? wcslen(path) : 0;
+    if (length > 0 && path[length - 1] == L'\\')
+        path[length - 1] = L'\0';
+    if (length == 0 || !nativeName(path, &name, NULL, NULL)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return DIRECTORY_FAILED;
+    }
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, NULL, security);
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = create(held, FILE_LIST_DIRECTORY | SYNCHRONIZE, &attributes, &io, NULL, FILE_ATTRIBUTE_NORMAL,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                             FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, NULL, 0);
+    freeName(&name);
+    if (status >= 0)
+        return DIRECTORY_MADE;
+    if (status == NAME_COLLISION)
+        return DIRECTORY_EXISTS;
+    SetLastError(toError(status));
+    return DIRECTORY_FAILED;
+}
+
 // A directory of a new name under the temporary directory (ending in a
-// backslash), made with the given security.
-static int MakeDirectoryIn(const WCHAR *temp, WCHAR *directory, SECURITY_ATTRIBUTES *security)
+// backslash), made with the given security and held.
+static int MakeDirectoryIn(const WCHAR *temp, WCHAR *directory, PSECURITY_DESCRIPTOR security, HANDLE *held)
 {
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (DWORD attempt = 0; attempt < 64; ++attempt) {
@@ -67,11 +119,14 @@ static int MakeDirectoryIn(const WCHAR *temp, WCHAR *directory, SECURITY_ATTRIBU
             ReportPathTooLong();
             return 0;
         }
-        if (CreateDirectoryW(directory, security))
+        switch (MakeHeldDirectory(directory, security, held)) {
+        case DIRECTORY_MADE:
             return 1;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        case DIRECTORY_FAILED:
             ReportTemporaryFailure(L"A directory for The Draxmoor Saga could not be made in", temp);
             return 0;
+        case DIRECTORY_EXISTS:
+            break;
         }
     }
     ReportTemporaryFailure(L"No new directory for The Draxmoor Saga could be made in", temp);
@@ -83,17 +138,16 @@ static int MakeDirectoryIn(const WCHAR *temp, WCHAR *directory, SECURITY_ATTRIBU
 // there must never sit beside it. So its copy goes into a directory of its
 // own, made new for this start (ending in a backslash), which only the
 // system and administrators may write: this program runs with their rights.
-static int MakeFreshDirectory(const WCHAR *temp, WCHAR *directory)
+static int MakeFreshDirectory(const WCHAR *temp, WCHAR *directory, HANDLE *held)
 {
-    SECURITY_ATTRIBUTES security = {sizeof security, NULL, FALSE};
+    PSECURITY_DESCRIPTOR security = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1,
-            &security.lpSecurityDescriptor, NULL)) {
+            L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1, &security, NULL)) {
         ReportTemporaryFailure(L"A protected directory could not be described for", temp);
         return 0;
     }
-    int made = MakeDirectoryIn(temp, directory, &security);
-    LocalFree(security.lpSecurityDescriptor);
+    int made = MakeDirectoryIn(temp, directory, security, held);
+    LocalFree(security);
     return made;
 }
 
@@ -122,17 +176,6 @@ static void RemoveEarlierCopies(const WCHAR *temp)
         RemoveWideDirectoryUnlessLink(copy);
     } while (FindNextFileW(listing, &entry));
     FindClose(listing);
-}
-
-// The directory is the user's to rename while it is not held (TEMP is the
-// user's), and a program of the user could put its own DSaga.exe in its
-// place between the copy and the start: held open without sharing its
-// deletion, it can be neither renamed nor removed. Null when it cannot be
-// held.
-static HANDLE HoldDirectory(const WCHAR *directory)
-{
-    return CreateFileW(directory, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS, NULL);
 }
 
 // Copies the launcher into the held directory and starts it there.
@@ -169,14 +212,9 @@ static int StartLauncherFromTemp(char drive)
     if (!FindTemporaryDirectory(temp))
         return 1;
     RemoveEarlierCopies(temp);
-    if (!MakeFreshDirectory(temp, directory))
+    HANDLE held;
+    if (!MakeFreshDirectory(temp, directory, &held))
         return 1;
-    HANDLE held = HoldDirectory(directory);
-    if (held == INVALID_HANDLE_VALUE) {
-        ReportTemporaryFailure(L"The directory made for The Draxmoor Saga could not be held:", directory);
-        RemoveWideDirectoryUnlessLink(directory);
-        return 1;
-    }
     int code = CopyAndStartLauncher(drive, directory);
     CloseHandle(held);
     if (code != 0)  // nothing started from it: it goes, once empty
