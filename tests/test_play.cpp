@@ -358,6 +358,30 @@ TEST_F(Play, AFileThatCannotBeWrittenLeavesTheBoxTheModeAndEveryFileAsTheyWere)
     }
 }
 
+// A mode the record cannot keep would be lost at the next start while the
+// files still said it: the box, the record and the files stay as they were.
+TEST_F(Play, AModeTheRecordCannotKeepLeavesTheBoxAndTheFilesAsTheyWere)
+{
+    InstallGames(true, true, false, 0);
+    WriteFileBytes(std::string(Saga) + "sw1\\starwdn.cfg", "");
+    WriteFileBytes(std::string(Saga) + "sw2\\sw2.cfg", "");
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {[](HWND dialog) {
+        LockKeyAgainstWriting(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+        ClickItem(dialog, IDC_INVULNERABLE);
+    }});
+    ui.ExpectBox("Cheater!", CheaterText, IDOK);
+    ui.ExpectBox("REGISTRY", "!create registry", IDOK);
+    RunMainDialog();
+    ui.Verify();
+    UnlockKey(HKEY_LOCAL_MACHINE, LauncherKeyPath);
+    EXPECT_EQ("clear", CheckAtQuit(IDC_INVULNERABLE));
+    EXPECT_EQ(0, LauncherState.Cheater);
+    EXPECT_EQ(0u, RecordNumber("Cheater"));
+    EXPECT_EQ("", Config("sw1\\starwdn.cfg"));
+    EXPECT_EQ("", Config("sw2\\sw2.cfg"));
+}
+
 // ---------------------------------------------------------------------------
 // Games on a drive that is away: unplugged, or a drive with nothing in it
 

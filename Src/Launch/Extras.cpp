@@ -221,25 +221,28 @@ static void ReportConfigError(const char *path, int error, const char *caption, 
     ReportError(message, caption, MB_OK, MainDialog);
 }
 
+// What became of a configuration file that was to be written: written
+// whole, left as it was (it could not be opened), or opened and not written
+// whole, so that it may hold part of the text.
+enum ConfigWrite { CONFIG_WRITTEN, CONFIG_UNTOUCHED, CONFIG_DAMAGED };
+
 // Leaves the file holding the text and its terminating zero, or empty when
-// there is no text; 0 after a report that ends with `consequence`. A file
-// that could not be written is as it was, or empty after its open: the mode
-// it says is then off, which is what it said before the option was written.
-static int WriteGameConfig(const char *path, const char *text, const char *consequence)
+// there is no text; a failure is reported, ending with `consequence`.
+static ConfigWrite WriteGameConfig(const char *path, const char *text, const char *consequence)
 {
     FILE *file = fopen(path, "w+");
     if (file == NULL) {
         ReportConfigError(path, errno, "Cannot create file: (MC)", consequence);
-        return 0;
+        return CONFIG_UNTOUCHED;
     }
     size_t size = text != NULL ? strlen(text) + 1 : 0;
     int written = size == 0 || fwrite(text, 1, size, file) == size;
     // The write may only fail when the buffer reaches the disk.
     int closed = fclose(file) == 0;
     if (written && closed)
-        return 1;
+        return CONFIG_WRITTEN;
     ReportConfigError(path, errno, "Cannot write file: (MC)", consequence);
-    return 0;
+    return CONFIG_DAMAGED;
 }
 
 static int HasConfigFile(const GameInfo &game)
@@ -247,10 +250,10 @@ static int HasConfigFile(const GameInfo &game)
     return game.ConfigFile != NULL && *game.InstalledFlag != 0;
 }
 
-static int WriteConfigOf(const GameInfo &game, const char *text, const char *consequence)
+static ConfigWrite WriteConfigOf(const GameInfo &game, const char *text, const char *consequence)
 {
     char path[PATH_BUFFER];
-    return BuildGamePath(path, game, game.ConfigFile) && WriteGameConfig(path, text, consequence);
+    return BuildGamePath(path, game, game.ConfigFile) ? WriteGameConfig(path, text, consequence) : CONFIG_UNTOUCHED;
 }
 
 // Each installed game's drive answers; 0 after naming one that is away,
@@ -263,27 +266,39 @@ static int ConfigFilesWithinReach(void)
     return 1;
 }
 
+// Gives the files of the installed games before `end` in the table the mode
+// `mode` back, after a change that did not go through.
+static void WriteConfigsBack(int32_t mode, int end)
+{
+    for (int game = 0; game < end; game++)
+        if (HasConfigFile(GameTable[game]))
+            WriteConfigOf(GameTable[game], ConfigTextOf(mode),
+                          "This game's file could not be set back to match the Invulnerable box.");
+}
+
 // Writes the mode `cheater` into every installed game's file; when one
-// cannot be written, the files written before it are given `previous` back,
-// so that all of them still say the same. 0 after the report.
+// cannot be written, the files written before it (and that one, when it may
+// hold part of the text) are given `previous` back, so that all of them
+// still say the same. 0 after the report.
 static int WriteInstalledConfigs(int32_t cheater, int32_t previous)
 {
     const char *stays = previous != 0 ? "Invulnerable stays on." : "Invulnerable stays off.";
-    for (int failed = 0; failed < 3; failed++) {
-        if (!HasConfigFile(GameTable[failed]) || WriteConfigOf(GameTable[failed], ConfigTextOf(cheater), stays))
+    for (int game = 0; game < 3; game++) {
+        if (!HasConfigFile(GameTable[game]))
             continue;
-        for (int game = 0; game < failed; game++)
-            if (HasConfigFile(GameTable[game]))
-                WriteConfigOf(GameTable[game], ConfigTextOf(previous),
-                              "This game's file could not be set back to match the Invulnerable box.");
+        ConfigWrite result = WriteConfigOf(GameTable[game], ConfigTextOf(cheater), stays);
+        if (result == CONFIG_WRITTEN)
+            continue;
+        WriteConfigsBack(previous, result == CONFIG_DAMAGED ? game + 1 : game);
         return 0;
     }
     return 1;
 }
 
-// The mode changes only when every installed game's file can take it: the
-// box (set from Cheater once this returns), Cheater and the files never
-// disagree, or a game would play invulnerable with the box clear.
+// The mode changes only when every installed game's file can take it and
+// the record can keep it: the box (set from Cheater once this returns),
+// Cheater, the record and the files never disagree, or a game would play
+// invulnerable with the box clear.
 void ToggleInvulnerable(void)
 {
     int32_t previous = LauncherState.Cheater;
@@ -296,7 +311,10 @@ void ToggleInvulnerable(void)
     if (!WriteInstalledConfigs(cheater, previous))
         return;
     LauncherState.Cheater = cheater;
-    SaveLauncherState();
+    if (SaveLauncherState())
+        return;
+    LauncherState.Cheater = previous;  // the failed save has said why
+    WriteConfigsBack(previous, 3);
 }
 
 // ---------------------------------------------------------------------------
