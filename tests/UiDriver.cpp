@@ -673,6 +673,12 @@ void DoubleClickItem(HWND dlg, int id)
 #define WM_POINTERENTER 0x0249
 #define WM_POINTERLEAVE 0x024A
 #endif
+#ifndef WM_NCPOINTERUP
+#define WM_NCPOINTERUP 0x0243
+#endif
+#ifndef WM_POINTERROUTEDTO
+#define WM_POINTERROUTEDTO 0x0251
+#endif
 #ifndef POINTER_MESSAGE_FLAG_INCONTACT
 #define POINTER_MESSAGE_FLAG_NEW 0x00000001
 #define POINTER_MESSAGE_FLAG_INRANGE 0x00000002
@@ -698,6 +704,10 @@ void DoubleTapItem(HWND dlg, int id)
         PostMessageA(control, WM_POINTERUP, MAKEWPARAM(pointer, POINTER_MESSAGE_FLAG_INRANGE | POINTER_MESSAGE_FLAG_PRIMARY), where);
         PostMessageA(control, WM_POINTERLEAVE, MAKEWPARAM(pointer, POINTER_MESSAGE_FLAG_PRIMARY), where);
     }
+    // The two ends of the pointer messages: a tap on the frame, and the
+    // last message of the range.
+    PostMessageA(control, WM_NCPOINTERUP, MAKEWPARAM(pointer, POINTER_MESSAGE_FLAG_PRIMARY), where);
+    PostMessageA(control, WM_POINTERROUTEDTO, MAKEWPARAM(pointer, 0), where);
     // A window registered for raw touch gets WM_TOUCH instead; one that is
     // not, the gesture the taps make.
     PostMessageA(control, WM_TOUCH, 1, 0);

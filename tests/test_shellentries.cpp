@@ -292,6 +292,7 @@ TEST_F(UninstallEntry, UninstallerOfTheSameSizeAndTimeButOtherBytesIsReplaced)
 struct FileSecurityCall {
     std::string path;
     SECURITY_INFORMATION parts = 0;
+    std::string owner;
     bool protectedList = false;
     std::vector<std::pair<std::string, DWORD>> allowed;  // SID, access
 };
@@ -308,6 +309,13 @@ BOOL WINAPI RecordFileSecurity(LPCSTR path, SECURITY_INFORMATION parts, PSECURIT
     PACL list = NULL;
     if (GetSecurityDescriptorControl(descriptor, &control, &revision))
         call.protectedList = (control & SE_DACL_PROTECTED) != 0;
+    PSID owner = NULL;
+    char *ownerText = NULL;
+    if (GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner != NULL
+        && ConvertSidToStringSidA(owner, &ownerText)) {
+        call.owner = ownerText;
+        LocalFree(ownerText);
+    }
     if (GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && present && list != NULL) {
         for (DWORD i = 0; i < list->AceCount; i++) {
             ACCESS_ALLOWED_ACE *entry;
@@ -345,7 +353,10 @@ TEST_F(UninstallEntry, UninstallerCopyGetsPermissionsOnlyAdministratorsCanChange
     };
     for (const FileSecurityCall &call : FileSecurityCalls) {
         EXPECT_EQ("C:\\uninstal.exe", call.path);
-        EXPECT_EQ((SECURITY_INFORMATION)(DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION), call.parts);
+        EXPECT_EQ((SECURITY_INFORMATION)(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION
+                                         | PROTECTED_DACL_SECURITY_INFORMATION),
+                  call.parts);
+        EXPECT_EQ("S-1-5-32-544", call.owner) << "a user who owns the copy could change its permissions back";
         EXPECT_TRUE(call.protectedList) << "the drive root's permissions would still be inherited";
         EXPECT_EQ(expected, call.allowed);
     }

@@ -530,9 +530,11 @@ static void BuildUninstallerCopyPath(char *path)
     AppendText(path, PATH_BUFFER, "uninstal.exe");
 }
 
-// The system and administrators may change the uninstaller copy; everyone
-// else may read and run it (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE).
-static const char UninstallerCopyPermissions[] = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;WD)";
+// Administrators own the uninstaller copy, and only they and the system may
+// change it; everyone else may read and run it (FILE_GENERIC_READ |
+// FILE_GENERIC_EXECUTE). An owner may always change the permissions, so a
+// copy a user put there first becomes the administrators' too.
+static const char UninstallerCopyPermissions[] = "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;WD)";
 
 // Windows' list of programs runs the uninstaller copy with administrator
 // rights, and at a drive's root the copy would inherit a permission that
@@ -546,7 +548,8 @@ static void ProtectUninstallerCopy(const char *path)
         || !ConvertStringSecurityDescriptorToSecurityDescriptorA(UninstallerCopyPermissions, SDDL_REVISION_1,
                                                                  &descriptor, NULL))
         return;
-    ApplyFileSecurity(path, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor);
+    ApplyFileSecurity(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                      descriptor);
     LocalFree(descriptor);
 }
 

@@ -170,13 +170,13 @@ static int RemoveLauncherCopy(const char *file)
     if (cut == NULL)
         return 1;
     *cut = '\0';
-    if (IsLink(directory) || IsLink(file))
-        return 1;
     // The launcher starts this program as its last act; its file can only
     // go once its process (which holds the semaphore until the end) has.
     for (DWORD waited = 0; waited < 120000 && LauncherIsRunning(); waited += 100)
         Sleep(100);
     for (DWORD waited = 0; waited <= 10000; waited += 250) {
+        if (IsLink(directory) || IsLink(file))  // asked at each attempt: one may be put there meanwhile
+            return 1;
         if (DeleteFileUnlessLink(file) || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
             RemoveLauncherDirectory(file);
             return 0;
