@@ -361,6 +361,39 @@ TEST_F(Uninstall, ALinkInPlaceOfTheSavegamesStaysWithEverythingItLeadsTo)
     EXPECT_EQ("not the game's", ReadFileBytes(cloud + "\\notes.txt"));
 }
 
+// A game directory that is itself a link (the game moved to another disk
+// and linked back) is not entered: neither the game's files behind it nor
+// its savegames are touched, and the game leaves the lists.
+TEST_F(Uninstall, ALinkInPlaceOfTheGameDirectoryStaysWithEverythingItLeadsTo)
+{
+    const std::string moved = TestRoot() + "moved", game = GameDirectory(1);
+    PutGame(1);
+    RemoveTree(moved);
+    ASSERT_TRUE(MoveFileA(game.c_str(), moved.c_str())) << GetLastError();
+    ASSERT_TRUE(MakeDirectoryLink(moved, game.substr(0, game.size() - 1)));
+    const std::vector<std::string> files = ListedFiles(moved + "\\"), saves = ListedFiles(moved + "\\gamedat\\");
+    ASSERT_FALSE(files.empty());
+    ASSERT_FALSE(saves.empty());
+    WriteRecord(Saga, "D", 1, 0, 0, 0);
+    DestroyPanelForTest();
+
+    ScriptedUi ui;
+    PressOnMainDialog(ui, IDC_UNINSTALL1);
+    ui.ExpectBox("Proceed?", Question(1), IDYES);
+    ui.ExpectBox("Uninstalling Starwarden 1", LeftoversMessage(1) + "\n\n" LINK_KEPT_TEXT "\n" + game, IDOK)
+      .WithStyle(MB_OK | MB_ICONEXCLAMATION);
+    RunMainDialog();
+    ui.Verify();
+
+    EXPECT_TRUE(IsLink(game.c_str()));
+    EXPECT_EQ(files, ListedFiles(moved + "\\"));
+    EXPECT_EQ(saves, ListedFiles(moved + "\\gamedat\\"));
+    EXPECT_EQ("Install Starwarden 1", TextAtQuit(IDC_GAME1));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(1).c_str()));
+    RemoveTree(game);
+    EXPECT_EQ(files, ListedFiles(moved + "\\"));
+}
+
 TEST_F(Uninstall, ProgramsFolderStaysWhenTheProgramFolderLeavesItEmpty)
 {
     std::string programs = TestRoot() + "Programs";
