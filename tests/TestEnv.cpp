@@ -266,6 +266,9 @@ static bool RunUnixProgram(const char *program, const std::string &arguments, co
     PROCESS_INFORMATION child = {};
     if (!CreateProcessA(path.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &child))
         return false;
+    // The handles of a Unix program say nothing of its end: its work does.
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
     for (DWORD waited = 0; waited < 10000; waited += 50) {
         if (done())
             return true;
