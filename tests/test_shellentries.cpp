@@ -520,6 +520,30 @@ TEST_F(UninstallEntry, RegisteredCommandLeavesALinkAndWhatItLeadsTo)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
 }
 
+// The uninstaller enters no link it is handed: neither a game directory
+// that is one (the game moved to another disk and linked back) nor a
+// launcher copy's directory that is one.
+TEST_F(UninstallEntry, UninstallerLeavesAGameDirectoryOrALauncherCopyThatIsBehindALink)
+{
+    SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
+    const std::string moved = TestRoot() + "moved", game = std::string(Saga) + "sw1";
+    CreateDirectoryA(Saga, NULL);
+    CreateDirectoryA(moved.c_str(), NULL);
+    WriteFileBytes(moved + "\\sw1.exe", "MZ");
+    ASSERT_TRUE(MakeDirectoryLink(moved, game));
+    EXPECT_EQ(1u, RunCommandLine(("D:\\install\\uninstal.exe " + game + "\\").c_str(), NULL));
+    EXPECT_EQ("MZ", ReadFileBytes(moved + "\\sw1.exe"));
+    EXPECT_TRUE(IsLink(game.c_str()));
+
+    const std::string mine = TestRoot() + "mine", copy = TestRoot() + "DSaga-11NKED00";
+    CreateDirectoryA(mine.c_str(), NULL);
+    WriteFileBytes(mine + "\\DSaga.exe", "mine");
+    ASSERT_TRUE(MakeDirectoryLink(mine, copy));
+    EXPECT_EQ(1u, RunCommandLine(("D:\\install\\uninstal.exe " + copy + "\\DSaga.exe").c_str(), NULL));
+    EXPECT_EQ("mine", ReadFileBytes(mine + "\\DSaga.exe"));
+    EXPECT_TRUE(IsLink(copy.c_str()));
+}
+
 TEST_F(UninstallEntry, UninstallerTakesOnlyAGameDirectory)
 {
     SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
