@@ -526,22 +526,22 @@ TEST_F(UninstallEntry, RegisteredCommandLeavesALinkAndWhatItLeadsTo)
 TEST_F(UninstallEntry, UninstallerLeavesAGameDirectoryOrALauncherCopyThatIsBehindALink)
 {
     SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
-    const std::string moved = TestRoot() + "moved", game = std::string(Saga) + "sw1";
     CreateDirectoryA(Saga, NULL);
-    CreateDirectoryA(moved.c_str(), NULL);
-    WriteFileBytes(moved + "\\sw1.exe", "MZ");
-    ASSERT_TRUE(MakeDirectoryLink(moved, game));
-    EXPECT_EQ(1u, RunCommandLine(("D:\\install\\uninstal.exe " + game + "\\").c_str(), NULL));
-    EXPECT_EQ("MZ", ReadFileBytes(moved + "\\sw1.exe"));
-    EXPECT_TRUE(IsLink(game.c_str()));
-
-    const std::string mine = TestRoot() + "mine", copy = TestRoot() + "DSaga-11NKED00";
-    CreateDirectoryA(mine.c_str(), NULL);
-    WriteFileBytes(mine + "\\DSaga.exe", "mine");
-    ASSERT_TRUE(MakeDirectoryLink(mine, copy));
-    EXPECT_EQ(1u, RunCommandLine(("D:\\install\\uninstal.exe " + copy + "\\DSaga.exe").c_str(), NULL));
-    EXPECT_EQ("mine", ReadFileBytes(mine + "\\DSaga.exe"));
-    EXPECT_TRUE(IsLink(copy.c_str()));
+    const struct {
+        std::string target, file, link, handed;  // the link leads to the target, which holds the file
+    } cases[] = {
+        {TestRoot() + "moved", "sw1.exe", std::string(Saga) + "sw1", "\\"},
+        {TestRoot() + "mine", "DSaga.exe", TestRoot() + "DSaga-11NKED00", "\\DSaga.exe"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.link);
+        CreateDirectoryA(c.target.c_str(), NULL);
+        WriteFileBytes(c.target + "\\" + c.file, "mine");
+        ASSERT_TRUE(MakeDirectoryLink(c.target, c.link));
+        EXPECT_EQ(1u, RunCommandLine(("D:\\install\\uninstal.exe " + c.link + c.handed).c_str(), NULL));
+        EXPECT_EQ("mine", ReadFileBytes(c.target + "\\" + c.file));
+        EXPECT_TRUE(IsLink(c.link.c_str()));
+    }
 }
 
 TEST_F(UninstallEntry, UninstallerTakesOnlyAGameDirectory)
