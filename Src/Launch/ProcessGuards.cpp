@@ -29,12 +29,20 @@ void FailCriticalErrorsQuietly(void)
     SetErrorMode(mode | SEM_FAILCRITICALERRORS);
 }
 
-int HoldsAdministratorsGroup(void)
+PSID AllocateAdministratorsSid(void)
 {
     SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
     PSID administrators = NULL;
     if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
                                   &administrators))
+        return NULL;
+    return administrators;
+}
+
+int HoldsAdministratorsGroup(void)
+{
+    PSID administrators = AllocateAdministratorsSid();
+    if (administrators == NULL)
         return 1;
     BOOL member = FALSE;
     BOOL known = CheckTokenMembership(NULL, administrators, &member);

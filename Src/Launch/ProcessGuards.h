@@ -4,6 +4,8 @@
 #ifndef DSAGA_PROCESS_GUARDS_H
 #define DSAGA_PROCESS_GUARDS_H
 
+#include <windows.h>
+
 // Only the system directory: never the program's own directory or the
 // current one, which may be the user's TEMP, where any program of the user
 // can put a DLL of a name the system loads on demand.
@@ -17,5 +19,7 @@ void FailCriticalErrorsQuietly(void);
 // administrator on a system that does not split the rights); one that
 // cannot tell says yes, so that nothing is lent the rights by mistake.
 int HoldsAdministratorsGroup(void);
+// The Administrators group's SID, for FreeSid; null when it cannot be made.
+PSID AllocateAdministratorsSid(void);
 
 #endif

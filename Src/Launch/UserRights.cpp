@@ -4,6 +4,7 @@
 // not be run with them, or any program of any user could replace it and
 // gain them at the next Play.
 #include "Launcher.h"
+#include "ProcessGuards.h"
 
 // A primary token of the desktop shell's process, when the shell runs in
 // this session: the signed-in user's own token. Null otherwise.
@@ -100,10 +101,8 @@ static HANDLE MakeRestrictedToken(void)
     const DWORD access = TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT;
     if (!OpenProcessToken(GetCurrentProcess(), access, &own))
         return NULL;
-    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
-    SID_AND_ATTRIBUTES administrators = {NULL, 0};
-    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                 &administrators.Sid)) {
+    SID_AND_ATTRIBUTES administrators = {AllocateAdministratorsSid(), 0};
+    if (administrators.Sid != NULL) {
         if (!CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, 1, &administrators, 0, NULL, 0, NULL, &restricted))
             restricted = NULL;
         FreeSid(administrators.Sid);
