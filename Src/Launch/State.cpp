@@ -511,14 +511,18 @@ static int SameCopyThere(const char *source, const char *target)
 }
 
 // Copies a file from the CD and leaves the copy writable; a missing CD or a
-// full disk is not the user's concern here, so nothing is said.
-static void CopyFromCd(const char *source, const char *target)
+// full disk is not the user's concern here, so nothing is said. 1 when a
+// file that is no link is at the target afterwards, copied, kept or older.
+static int CopyFromCd(const char *source, const char *target)
 {
-    if (IsLink(target) || SameCopyThere(source, target))
-        return;  // nothing is written through a link someone put there
+    if (IsLink(target))
+        return 0;  // nothing is written through a link someone put there
+    if (SameCopyThere(source, target))
+        return 1;
     ClearReadOnly(target, ATTRIBUTES_UNKNOWN);  // the system refuses to copy over a read-only file
-    CopyFileA(source, target, FALSE);
+    BOOL copied = CopyFileA(source, target, FALSE);
     ClearReadOnly(target, ATTRIBUTES_UNKNOWN);
+    return copied || GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The uninstaller is copied to the install drive's root as "uninstal.exe";
@@ -541,12 +545,12 @@ static const char UninstallerCopyPermissions[] = "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA
 // lets every signed-in user change it: it gets one of its own, which only
 // the system and administrators may change. A drive that keeps no
 // permissions (FAT32, exFAT) refuses, and nothing better can be done there.
+// The path names a file that is no link (CopyFromCd).
 static void ProtectUninstallerCopy(const char *path)
 {
     PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || IsLink(path)
-        || !ConvertStringSecurityDescriptorToSecurityDescriptorA(UninstallerCopyPermissions, SDDL_REVISION_1,
-                                                                 &descriptor, NULL))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(UninstallerCopyPermissions, SDDL_REVISION_1,
+                                                              &descriptor, NULL))
         return;
     ApplyFileSecurity(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                       descriptor);
@@ -718,8 +722,8 @@ void RegisterUninstallEntry(const GameInfo &game)
     char source[PATH_BUFFER], target[PATH_BUFFER];
     BuildCdPath(source, sizeof source, "D:\\install\\uninstal.exe");
     BuildUninstallerCopyPath(target);
-    CopyFromCd(source, target);
-    ProtectUninstallerCopy(target);
+    if (CopyFromCd(source, target))
+        ProtectUninstallerCopy(target);
     CreateProgramFolder();
 }
 
