@@ -775,3 +775,23 @@ std::string ManifestOf(const std::string &program)
     FreeLibrary(image);
     return manifest;
 }
+
+std::string DirectoryOfLength(size_t length, char fill)
+{
+    std::string path = TestRoot();
+    while (path.size() < length) {
+        size_t remaining = length - path.size();
+        size_t level = std::min<size_t>(60, remaining - 1);
+        if (remaining - (level + 1) == 1)
+            level--;  // never leave room for a name of nothing
+        path += std::string(level, fill) + "\\";
+    }
+    return path;
+}
+
+void CreateDirectoryLevels(const std::string &path)
+{
+    for (size_t end = path.find('\\', 3); end != std::string::npos; end = path.find('\\', end + 1))
+        CreateDirectoryA(path.substr(0, end).c_str(), NULL);
+    ASSERT_TRUE(PathExists(path)) << path;
+}

@@ -71,6 +71,11 @@ std::vector<std::string> WaitForChildRunsOf(const std::string &program, DWORD ti
 void WriteFileBytes(const std::string &path, const std::string &bytes);
 std::string ReadFileBytes(const std::string &path);
 bool PathExists(const std::string &path);
+// A directory path of exactly `length` characters (ending in a backslash)
+// under the test root, in levels a directory name can hold; and the same
+// made, level by level.
+std::string DirectoryOfLength(size_t length, char fill);
+void CreateDirectoryLevels(const std::string &path);
 // Everything below the directory and the directory itself. A link (a
 // junction, a symbolic link) is not entered: the link goes, what it leads
 // to stays.

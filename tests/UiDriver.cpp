@@ -421,8 +421,14 @@ void ScriptedUi::Handle(HWND hwnd)
                 ADD_FAILURE() << "Action for dialog " << Quoted(caption) << " threw";
             }
         }
-        if (e.button != 0 && IsWindow(hwnd))
-            PressButton(hwnd, e.button);
+        // Clicked as a user clicks it: the focus moves to the button first,
+        // and a dialog may act on where the focus is.
+        if (e.button != 0 && IsWindow(hwnd)) {
+            if (GetDlgItem(hwnd, e.button) != nullptr)
+                ClickItem(hwnd, e.button);
+            else
+                PressButton(hwnd, e.button);
+        }
         return;
     }
     if (text != e.text) {
@@ -554,8 +560,24 @@ int FindExactEntry(HWND list, const char *text)
     return -1;
 }
 
-// Selects the entry and notifies the dialog of the change, then of the
-// double click when asked; false when there is no such entry.
+// The mouse's double click on the entry, brought into view first: the list
+// itself tells its dialog, as it does for a user's.
+bool DoubleClickEntry(HWND list, int index)
+{
+    SendMessageA(list, LB_SETTOPINDEX, index, 0);
+    RECT item;
+    if (SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)) == LB_ERR) {
+        ADD_FAILURE() << "entry " << index << " has no place in the list";
+        return false;
+    }
+    LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+        SendMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
+    return true;
+}
+
+// Selects the entry and notifies the dialog of the change; false when there
+// is no such entry.
 bool PickListEntry(HWND dlg, int id, const char *text, bool doubleClick)
 {
     HWND list = GetDlgItem(dlg, id);
@@ -567,10 +589,9 @@ bool PickListEntry(HWND dlg, int id, const char *text, bool doubleClick)
     if (index < 0)
         return false;
     SendMessageA(list, LB_SETCURSEL, index, 0);
-    LPARAM from = reinterpret_cast<LPARAM>(list);
-    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), from);
     if (doubleClick)
-        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), from);
+        return DoubleClickEntry(list, index);
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     return true;
 }
 

@@ -114,7 +114,7 @@ void SetCheck(HWND dlg, int id, bool checked);
 // Selects the entry with exactly this text of a single-selection list box
 // and notifies the dialog as a click would; false when there is no such entry.
 bool SelectListText(HWND dlg, int id, const char *text);
-// Selects the entry and sends the list box's LBN_DBLCLK notification.
+// Double-clicks the entry with the mouse; false when there is no such entry.
 bool DoubleClickListText(HWND dlg, int id, const char *text);
 // Whether the list box holds an entry of exactly this text; selects nothing.
 bool ListHasText(HWND dlg, int id, const char *text);

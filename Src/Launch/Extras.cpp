@@ -192,7 +192,7 @@ static void InstallGame3Chain(void)
         RemoveDirectoryUnlessLink(LauncherState.InstalledTo);  // only when the chooser has just made it
         return;
     }
-    int required = GameTable[2].InstallMegabytes + ExtrasMegabytes(Game3ExtrasLevel);
+    int required = Game3.InstallMegabytes + ExtrasMegabytes(Game3ExtrasLevel);
     if (CheckDiskSpace(InstallDrive(), required) && InstallGame3())
         MarkGamePlayable(3);
 }
@@ -201,8 +201,8 @@ void PlayGame3(void)
 {
     if (LauncherState.Game3Installed == 0)
         InstallGame3Chain();
-    else if (GameWithinReach(GameTable[2]) && AskForPlayDisc())
-        RunInstalledGame(GameTable[2]);
+    else if (GameWithinReach(Game3) && AskForPlayDisc())
+        RunInstalledGame(Game3);
 }
 
 static const char InvulnerableOption[] = "Zorvan -k -b";

@@ -2,7 +2,7 @@
 // run-time values and the routines tests replace, each defined here with its
 // start-of-process value. A value one file alone keeps is static in that
 // file: the command guard, the guard semaphore and the held session end
-// (Shell.cpp), the chooser's state (Install.cpp), the system resources texts
+// (Shell.cpp), the chooser's paths and outcome (Chooser.cpp), the system resources texts
 // (Extras.cpp) and the fitted fonts (TextFitting.cpp). The reset puts every
 // one of them back.
 #include "Launcher.h"
@@ -22,6 +22,7 @@ LauncherRecord LauncherState = InitialRecord;
 
 HINSTANCE ModuleInstance;
 HWND MainDialog;
+HWND ChooserWindow;
 char StartDirectory[PATH_BUFFER];
 int FirstRun;
 int Game3ExtrasLevel;
@@ -40,6 +41,7 @@ void ResetLauncherGlobals(void)
     LauncherState = InitialRecord;
     ModuleInstance = GetModuleHandleA(NULL);
     MainDialog = NULL;
+    ChooserWindow = NULL;
     StartDirectory[0] = '\0';
     FirstRun = 0;
     Game3ExtrasLevel = 0;

@@ -69,7 +69,7 @@ extern BOOL (WINAPI *ApplyFileSecurity)(LPCSTR path, SECURITY_INFORMATION parts,
 // of Globals.cpp, and through each file's own reset those it keeps.
 void ResetLauncherGlobals(void);
 void ResetShellGuards(void);           // Shell.cpp
-void ResetChooserState(void);          // Install.cpp
+void ResetChooserState(void);          // Chooser.cpp
 void ForgetSystemResourceTexts(void);  // Extras.cpp
 
 // ---------------------------------------------------------------------------
@@ -152,6 +152,32 @@ void FitDialogTexts(HWND dialog);
 void ReleaseFittedFonts(void);
 
 // ---------------------------------------------------------------------------
+// The three games (Games.cpp)
+
+struct GameInfo {
+    int Number;
+    const char *DisplayName;
+    const char *KeyName;
+    const char *Directory;
+    const char *Executable;
+    int32_t *InstalledFlag;
+    int GameButton;
+    const char *InstallText;    // also the caption of the disc prompt before its install
+    const char *PlayText;
+    int UninstallButton;
+    const char *ConfigFile;     // null: no invulnerable mode
+    int InstallMegabytes;       // asked of the free-space check; game 3's extras come on top
+    const char *DiscProbe;      // a file of the game on disc 1, from the CD's root
+    const char *DiscDirectory;  // where its files are on the CD, from the root
+};
+extern const GameInfo GameTable[3];
+// The game with additional files, played from a play disc.
+extern const GameInfo &Game3;
+// InstalledTo + the game's directory + file; 0 after reporting a path that
+// does not fit.
+int BuildGamePath(char *path, const GameInfo &game, const char *file);
+
+// ---------------------------------------------------------------------------
 // Launcher shell (Shell.cpp)
 
 int RunLauncher(HINSTANCE instance);
@@ -173,25 +199,6 @@ void HideDialogItem(HWND dialog, int id);
 void ShowDialogItem(HWND dialog, int id);
 
 // Main panel button states
-struct GameInfo {
-    int Number;
-    const char *DisplayName;
-    const char *KeyName;
-    const char *Directory;
-    const char *Executable;
-    int32_t *InstalledFlag;
-    int GameButton;
-    const char *InstallText;
-    const char *PlayText;
-    int UninstallButton;
-    const char *ConfigFile;  // null: no invulnerable mode
-    int InstallMegabytes;    // asked of the free-space check; game 3's extras come on top
-};
-extern const GameInfo GameTable[3];
-// InstalledTo + the game's directory + file; 0 after reporting a path that
-// does not fit.
-int BuildGamePath(char *path, const GameInfo &game, const char *file);
-
 void MarkGamePlayable(int game);
 // Shows a game whose drive is away as installed, writing nothing: nothing
 // about it can be checked until the drive is back.
@@ -199,7 +206,7 @@ void ShowGameOutOfReach(int game);
 // 0 when the record could not be saved and so still claims the game.
 int MarkGameNotPlayable(int game);
 
-// Palette artwork panels
+// Palette artwork panels (ArtPanel.cpp)
 struct ArtPanel {
     int ControlId;
     int BitmapId;
@@ -262,6 +269,10 @@ void ShowStatusArea(void);
 void HideStatusArea(void);
 void DeleteFiles(char *directory, const char *statusText);
 int MakeDirectoryChain(char *path);
+// Creates every directory of the path up to its last backslash, below its
+// drive or share. On failure the path is left cut at the directory that
+// could not be made, *cut is where its backslash was, and *error says why.
+int CreateDirectoriesAlong(char *path, char **cut, DWORD *error);
 
 int InstallGame1(void);
 int InstallGame2(void);
@@ -281,15 +292,20 @@ enum { LONGEST_DISC_NAME = 12 };
 // files are shorter.
 enum { SYSTEM_PATH_LIMIT = MAX_PATH - 1,
        MAX_INSTALL_DIRECTORY = SYSTEM_PATH_LIMIT - (sizeof "sw1\\gamedat\\" - 1) - LONGEST_DISC_NAME };
-int ConfirmInstallDirectory(void);
 
-// The tests call these directly, and check that the chooser's window
-// (null while it is closed) owns its boxes.
+// The tests call these directly.
 void SetStatusLine1(const char *text);
 void SetStatusLine2(const char *text);
 void SetProgressRange(int low, int high);
 void StepProgress(void);
 int CopyFiles(const char *source, const char *destination, const char *statusText);
+
+// ---------------------------------------------------------------------------
+// The install directory's question and chooser (Chooser.cpp)
+
+int ConfirmInstallDirectory(void);
+// The tests call it directly, and check that the chooser's window (null
+// while it is closed) owns its boxes.
 int ChooseDirectory(HINSTANCE instance, const char *startDirectory, char *result);
 extern HWND ChooserWindow;
 

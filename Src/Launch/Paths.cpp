@@ -27,6 +27,29 @@ const char *FindLastBackslash(const char *path)
     return FindLastBackslash(const_cast<char *>(path));
 }
 
+// Cuts a path at its last backslash; 0 when it has none.
+int CutAtLastBackslash(char *path)
+{
+    char *last = FindLastBackslash(path);
+    if (last == NULL)
+        return 0;
+    *last = '\0';
+    return 1;
+}
+
+// Cuts "...\parent\last" back to "...\parent\"; 0 when there is no
+// backslash before the last one, which leaves the path cut at the last.
+int CutToParent(char *path)
+{
+    if (!CutAtLastBackslash(path))
+        return 0;
+    char *previous = FindLastBackslash(path);
+    if (previous == NULL)
+        return 0;
+    previous[1] = '\0';
+    return 1;
+}
+
 // Just after the `count`-th backslash from `from`; null when there are fewer.
 static char *SkipBackslashes(char *from, int count)
 {

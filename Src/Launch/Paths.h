@@ -16,6 +16,11 @@ char *FindBackslash(char *from);
 // The path's last backslash, or null.
 char *FindLastBackslash(char *path);
 const char *FindLastBackslash(const char *path);
+// Cuts a path at its last backslash; 0 when it has none.
+int CutAtLastBackslash(char *path);
+// Cuts "...\parent\last" back to "...\parent\"; 0 when there is no
+// backslash before the last one, which leaves the path cut at the last.
+int CutToParent(char *path);
 // Where a path's directories begin, just after its root: "C:\", a share's
 // "\\server\share\", or either in the long form ("\\?\C:\",
 // "\\?\UNC\server\share\"). A share's server and name are no directories

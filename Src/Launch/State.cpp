@@ -165,9 +165,8 @@ static int GameFileExists(const GameInfo &game, const char *file)
 
 static void ComputeGame3ExtrasLevel(void)
 {
-    const GameInfo &game3 = GameTable[2];
-    int missions = GameFileExists(game3, "missions.tre");
-    int objects = GameFileExists(game3, "objects.tre");
+    int missions = GameFileExists(Game3, "missions.tre");
+    int objects = GameFileExists(Game3, "objects.tre");
     Game3ExtrasLevel = objects ? (missions ? 2 : 1) : 0;
 }
 
@@ -745,8 +744,8 @@ int CompanyKeyIsEmpty(void)
 }
 
 // Read in UTF-16: the 8-bit read has a '?' for every character the code
-// page lacks, and a user's name often has such characters. On failure the
-// key is closed, as every registry helper here does.
+// page lacks, and a user's name often has such characters. The key is
+// closed in every case, as every registry helper here does.
 static int ReadShellFolder(HKEY key, const char *valueName, WCHAR folder[PATH_BUFFER + 1])
 {
     WCHAR name[64];

@@ -55,9 +55,9 @@
 #define IDC_DRIVESPACE          1043
 
 /* Controls of the install-directory chooser. They share 1001 and 1002 with
-   the main dialog's first two uninstall buttons: ids need only be unique
-   within one dialog, and these numbers are part of the template's outward
-   shape, which programs driving the chooser rely on. */
+   the main dialog's first uninstall button and second game button: ids need
+   only be unique within one dialog, and these numbers are part of the
+   template's outward shape, which programs driving the chooser rely on. */
 #define IDC_DIR_EDIT            1001
 #define IDC_DIR_LIST            1002
 
