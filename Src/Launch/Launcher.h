@@ -11,6 +11,7 @@
 
 #include "Links.h"
 #include "Paths.h"
+#include "Text.h"
 #include "resource.h"
 
 // Every path and message is built in a buffer of this size.
@@ -71,26 +72,6 @@ void ResetLauncherGlobals(void);
 void ResetShellGuards(void);           // Shell.cpp
 void ResetChooserState(void);          // Chooser.cpp
 void ForgetSystemResourceTexts(void);  // Extras.cpp
-
-// ---------------------------------------------------------------------------
-// Bounded text (Text.cpp). Each returns 1 when the whole result fitted and 0
-// when it did not; a result that does not fit leaves the buffer empty, so a
-// shortened path can never be used by mistake.
-
-// A procedure that takes a format passes it on with the compiler's check of
-// the format against its arguments.
-#if defined(__GNUC__)
-#define CHECKED_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
-#else
-#define CHECKED_FORMAT(formatIndex, firstArgument)
-#endif
-
-int FormatText(char *buffer, size_t capacity, const char *format, ...) CHECKED_FORMAT(3, 4);
-int FormatTextList(char *buffer, size_t capacity, const char *format, va_list arguments) CHECKED_FORMAT(3, 0);
-int CopyText(char *buffer, size_t capacity, const char *text);
-int AppendText(char *buffer, size_t capacity, const char *text);
-// The one message for a path or text that does not fit its buffer.
-void ReportTooLong(const char *start);
 
 // ---------------------------------------------------------------------------
 // Files, drives and system directories (Files.cpp)
@@ -184,6 +165,8 @@ int RunLauncher(HINSTANCE instance);
 int ReportError(const char *text, const char *caption, UINT style, HWND owner);
 // The same box, for a text that names a folder the code page cannot write.
 int ReportWideError(const WCHAR *text, const char *caption, UINT style, HWND owner);
+// The one message for a path or text that does not fit its buffer.
+void ReportTooLong(const char *start);
 // Drops the clicks, taps and keys queued while the launcher was busy.
 void DiscardUserInput(void);
 // While work that a shutdown or sign-out would leave half done runs, the

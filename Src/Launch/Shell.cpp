@@ -29,6 +29,17 @@ int ReportError(const char *text, const char *caption, UINT style, HWND owner)
     return ReportWideError(wide, caption, style, owner);
 }
 
+void ReportTooLong(const char *start)
+{
+    char message[PATH_BUFFER];
+    // Only the beginning of the offending text is shown, in whole
+    // characters; the point is which path it was.
+    FormatText(message, sizeof message,
+               "This path is too long for the launcher:\n%.*s...\n\nPlease choose a shorter install directory.",
+               (int)WholeCharacterLength(start, 200), start);
+    ReportError(message, "ERROR", MB_OK, MainDialog);
+}
+
 // Touch and pen input (Windows 8 and later), which the system turns into
 // clicks once it is dispatched; headers for older systems lack some of it.
 #ifndef WM_TOUCH

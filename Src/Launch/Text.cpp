@@ -1,7 +1,7 @@
-// Bounded text helpers: every path and message of the launcher is built
-// through these, so nothing is ever written past a buffer or cut short
-// without the caller knowing.
-#include "Launcher.h"
+// Bounded text helpers: every path and message of the launcher and of the
+// disc's programs is built through these, so nothing is ever written past a
+// buffer or cut short without the caller knowing.
+#include "Text.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -41,15 +41,4 @@ int AppendText(char *buffer, size_t capacity, const char *text)
         return 0;  // the buffer keeps what it held
     memcpy(buffer + used, text, extra + 1);
     return 1;
-}
-
-void ReportTooLong(const char *start)
-{
-    char message[PATH_BUFFER];
-    // Only the beginning of the offending text is shown, in whole
-    // characters; the point is which path it was.
-    FormatText(message, sizeof message,
-               "This path is too long for the launcher:\n%.*s...\n\nPlease choose a shorter install directory.",
-               (int)WholeCharacterLength(start, 200), start);
-    ReportError(message, "ERROR", MB_OK, MainDialog);
 }

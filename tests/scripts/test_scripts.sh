@@ -4,7 +4,8 @@
 # shellcheck disable=SC2030,SC2031,SC2317
 # The script layer, in both of its branches on any host: the build chosen for
 # a host that runs 32-bit programs and for one that does not, the Wine
-# wrappers of each (they must reach a real program, never themselves), the
+# wrappers of each (they must reach a real program, never themselves) and
+# CTest's emulator (the build's Wine, never another), the
 # exit trap before anything started, the virtual display, and shellcheck.
 #
 #   tests/scripts/test_scripts.sh [SCRIPTS_DIR]
@@ -85,6 +86,39 @@ for kind in yes no; do
   check "$arch: dsaga_wine reaches Wine's loader" wrapper_reaches_program "$arch" dsaga_wine "$runnable"
   check "$arch: dsaga_wineserver reaches the server" wrapper_reaches_program "$arch" dsaga_wineserver yes
 done
+
+# CTest's emulator, started without the Wine that scripts/test chose (as
+# when ctest runs by hand), with a stand-in `wine` first on the PATH: it
+# runs the build's own loader, or refuses, and never the stand-in.
+wine_exec_reaches() {  # ARCH|"" EXPECTED(loader|refusal) RUNNABLE(yes|no)
+  local arch=$1 expected=$2 runnable=$3 dir out rc
+  dir=$(mktemp -d)
+  printf '#!/bin/sh\necho "a wine found on the PATH"\n' >"$dir/wine"
+  chmod +x "$dir/wine"
+  # A file for a prefix: Wine gives up on it at once, and makes none.
+  : >"$dir/not-a-prefix"
+  out=$(
+    unset DSAGA_WINE DSAGA_WINESERVER WINELOADER WINESERVER DSAGA_ARCH
+    if [ -n "$arch" ]; then export DSAGA_ARCH=$arch; fi
+    export WINEPREFIX="$dir/not-a-prefix" PATH="$dir:$PATH"
+    timeout 60 "$scripts/wine-exec" --version 2>&1
+  )
+  rc=$?
+  rm -rf "$dir"
+  if [ "$expected" = refusal ]; then
+    [ $rc -eq 2 ] && [[ $out = *"run the tests through scripts/test"* ]] && return 0
+  elif [ "$runnable" = yes ]; then
+    [ $rc -eq 0 ] && [[ $out = wine-* ]] && return 0
+  else
+    # The kernel refuses the 32-bit loader: the loader was reached all the same.
+    [ $rc -eq 126 ] && [[ $out = */usr/lib/wine/wine:* ]] && return 0
+  fi
+  echo "  wine-exec --version: exit $rc: $out"
+  return 1
+}
+check "x86_64: wine-exec runs the build's loader, never a wine on the PATH" wine_exec_reaches x86_64 loader yes
+check "i686: wine-exec runs the build's loader, never a wine on the PATH" wine_exec_reaches i686 loader "$host_runs_32bit"
+check "wine-exec without DSAGA_ARCH refuses to guess a Wine" wine_exec_reaches "" refusal yes
 
 forced_64bit_build_is_said() {
   local result arch line

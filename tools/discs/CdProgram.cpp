@@ -1,35 +1,8 @@
 #include "CdProgram.h"
 
 #include <ctype.h>
-#include <stdarg.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-int FormatText(char *buffer, size_t capacity, const char *format, ...)
-{
-    if (capacity == 0)
-        return 0;
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(buffer, capacity, format, args);
-    va_end(args);
-    if (length < 0 || (size_t)length >= capacity) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return 1;
-}
-
-int AppendText(char *buffer, size_t capacity, const char *text)
-{
-    size_t used = strlen(buffer);
-    size_t extra = strlen(text);
-    if (used + extra >= capacity)
-        return 0;
-    memcpy(buffer + used, text, extra + 1);
-    return 1;
-}
 
 int GetCommandTail(char *buffer, size_t capacity)
 {

@@ -10,6 +10,7 @@
 #include "Links.h"
 #include "ProcessGuards.h"
 #include "Paths.h"
+#include "Text.h"
 
 #include <stddef.h>
 #include <string>
@@ -20,15 +21,6 @@ const size_t CD_PATH_BUFFER = 1024;
 // temporary directory whose name begins so; the uninstaller, handed the
 // launcher's copy there, removes that directory with it.
 const WCHAR LAUNCHER_DIRECTORY_PREFIX[] = L"DSaga-";
-
-// vsnprintf into a fixed buffer; 0 (and an empty buffer) when it did not fit.
-#if defined(__GNUC__)
-#define CD_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
-#else
-#define CD_PRINTF_FORMAT(f, a)
-#endif
-int FormatText(char *buffer, size_t capacity, const char *format, ...) CD_PRINTF_FORMAT(3, 4);
-int AppendText(char *buffer, size_t capacity, const char *text);
 
 // The command line after the program's own name, blanks trimmed and one pair
 // of surrounding double quotes removed. 0 when it does not fit.

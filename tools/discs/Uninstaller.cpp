@@ -15,7 +15,7 @@ static const char LAUNCHER_KEY[] = "Software\\Tessarine Systems\\SW: Draxmoor Sa
 static void NoteLink(char *link, size_t linkCapacity, const char *path)
 {
     if (link[0] == '\0')
-        FormatText(link, linkCapacity, "%s", path);
+        CopyText(link, linkCapacity, path);
 }
 
 // The directory with everything in it, but for links, which stay as they
@@ -108,7 +108,7 @@ static int UninstallGameDirectory(char *directory)
     int ok = GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES || DeleteTree(directory, link, sizeof link);
 
     char parent[CD_PATH_BUFFER];
-    if (FormatText(parent, sizeof parent, "%s", directory)) {
+    if (CopyText(parent, sizeof parent, directory)) {
         char *cut = FindLastBackslash(parent);
         // Fails harmlessly when other games still live there; never the drive root.
         if (cut != NULL && cut - parent > 2) {
@@ -166,7 +166,7 @@ static int RemoveLauncherCopy(const char *file)
     // The copy goes only where it is: not through a link in its place or in
     // place of its directory.
     char directory[CD_PATH_BUFFER];
-    char *cut = FormatText(directory, sizeof directory, "%s", file) ? FindLastBackslash(directory) : NULL;
+    char *cut = CopyText(directory, sizeof directory, file) ? FindLastBackslash(directory) : NULL;
     if (cut == NULL)
         return 1;
     *cut = '\0';
