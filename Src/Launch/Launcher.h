@@ -71,7 +71,7 @@ extern BOOL (WINAPI *ApplyFileSecurity)(LPCSTR path, SECURITY_INFORMATION parts,
 void ResetLauncherGlobals(void);
 void ResetShellGuards(void);           // Shell.cpp
 void ResetChooserState(void);          // Chooser.cpp
-void ForgetSystemResourceTexts(void);  // Extras.cpp
+void ForgetSystemResourceTexts(void);  // SystemResources.cpp
 
 // ---------------------------------------------------------------------------
 // Files, drives and system directories (Files.cpp)
@@ -324,18 +324,27 @@ void PlayGame2(void);
 void PlayGame3(void);
 void ToggleInvulnerable(void);
 
-INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-void ReplayIntro(HWND owner);
 // InstallDirectX's results: nothing to do (declined, cancelled, or the
 // initialiser ended with 0), Windows must restart (it ran and ended with
 // anything else), or the initialiser could not be started.
 enum DirectXResult { DIRECTX_NOT_STARTED = -1, DIRECTX_NO_RESTART = 0, DIRECTX_RESTART = 1 };
 DirectXResult InstallDirectX(int quiet);
 void OpenHelpFile(void);
-void ShowSystemResources(void);
+void OpenCredits(HWND owner);
 
-// The tests call these directly.
+// ---------------------------------------------------------------------------
+// The previews dialog (Previews.cpp)
+
+INT_PTR CALLBACK PreviewsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void ReplayIntro(HWND owner);
+// The tests call it directly.
 void PlayPreview(HWND dialog, int button);
+
+// ---------------------------------------------------------------------------
+// The system resources dialog (SystemResources.cpp)
+
+void ShowSystemResources(void);
+// The tests call it directly.
 const char *ProcessorName(DWORD processorType);
 
 #endif
