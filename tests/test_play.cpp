@@ -3,6 +3,8 @@
 // drive is away.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "MainDriver.h"
 #include "TestEnv.h"
 #include "UiDriver.h"
@@ -26,6 +28,7 @@ protected:
     void TearDown() override
     {
         SetEnvironmentVariableA("DSAGA_CHILD_LOG", NULL);
+        SetEnvironmentVariableA("DSAGA_WAIT_SW1", NULL);
         DestroyPanelForTest();
         DeleteLauncherKey();
         InsertDisc('D', 1);
@@ -122,6 +125,61 @@ TEST_F(Play, Game3AsksForDisc2OrAnyPlayDiscByItsIndexFile)
             EXPECT_TRUE(lines.empty());
         }
     }
+}
+
+// The launcher looks at its messages every second while a game runs; it
+// must come back only when the game has ended, however long it plays.
+TEST_F(Play, TheLauncherStaysHiddenUntilAGameThatPlaysForSecondsHasEnded)
+{
+    InstallGames(true, false, false);
+    const std::string end = TestRoot() + "game-ends";
+    SetEnvironmentVariableA("DSAGA_WAIT_SW1", end.c_str());
+    bool playing = false, hiddenAfterSeconds = false, endedWhenBack = false;
+    std::thread player([&] {
+        for (int i = 0; i < 200 && !playing; i++) {
+            playing = PathExists(end + ".reached");
+            Sleep(50);
+        }
+        Sleep(1500);
+        hiddenAfterSeconds = IsWindow(MainDialog) && !IsWindowVisible(MainDialog);
+        WriteFileBytes(end, "end");
+    });
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {
+        [](HWND dialog) { ClickItem(dialog, IDC_GAME1); },
+        [&](HWND) { endedWhenBack = PathExists(end); },
+    });
+    RunMainDialog();
+    player.join();
+    ui.Verify();
+    EXPECT_TRUE(playing);
+    EXPECT_TRUE(hiddenAfterSeconds);
+    EXPECT_TRUE(endedWhenBack);
+    EXPECT_EQ(1u, ChildRunsOf("sw1").size());
+}
+
+// A drive that answers tells that the program has gone: the game is not
+// taken for one whose drive is away, but tried, and then taken off.
+TEST_F(Play, AGameDeletedWhileTheLauncherRunsCannotBeExecutedAndIsTakenOff)
+{
+    InstallGames(true, true, false);
+    ScriptedUi ui;
+    StepOnMainDialog(ui, {[](HWND dialog) {
+        RemoveTree(std::string(Saga) + "sw1");
+        ClickItem(dialog, IDC_GAME1);
+    }});
+    // The game's own directory, where it is started, is missed first.
+    ui.ExpectBox("Cannot execute file:", std::string(Saga) + "sw1\\sw1.exe, " + std::to_string(ERROR_DIRECTORY), IDOK)
+      .WithStyle(MB_OK);
+    RunMainDialog();
+    ui.Verify();
+    EXPECT_EQ("Install Starwarden 1", TextAtQuit(IDC_GAME1));
+    EXPECT_EQ("Play Starwarden 2", TextAtQuit(IDC_GAME2));
+    EXPECT_EQ(0u, RecordNumber("Starwarden 1 Installed"));
+    EXPECT_EQ(1u, RecordNumber("Starwarden 2 Installed"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw1").c_str()));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey("sw2").c_str()));
+    EXPECT_EQ(std::vector<std::string>(), ReadLineList(ChildLog()));
 }
 
 // ------------------------------------------- the keyboard on the main dialog
@@ -229,24 +287,31 @@ TEST_F(Play, TheFocusComesBackWithTheDialogAfterAnotherWindowWasActive)
     EXPECT_EQ(std::vector<std::string>{"sw2"}, GamesRun());
 }
 
-// The uninstall disables the button that had the focus: the keyboard still
-// reaches the dialog afterwards.
-TEST_F(Play, AfterAnUninstallTheFocusIsOnAControlStill)
+// A click leaves the focus, and so the default, on the button clicked:
+// answered No, Enter asks again. The uninstall then disables the button
+// that had the focus: the keyboard still reaches the dialog afterwards.
+TEST_F(Play, EnterAfterAClickedUninstallAsksAgainAndAfterTheUninstallTheFocusIsOnAControlStill)
 {
     InstallGames(true, false, true);
-    int focusAfter = 0;
+    int focusAfterNo = 0, focusAfter = 0;
     ScriptedUi ui;
     StepOnMainDialog(ui, {
         [](HWND dialog) { ClickItem(dialog, IDC_UNINSTALL3); },
+        [&](HWND dialog) {
+            focusAfterNo = FocusedItem(dialog);
+            PressKeyOnFocus(VK_RETURN);
+        },
         [&](HWND dialog) {
             focusAfter = FocusedItem(dialog);
             PressKeyOnFocus(VK_RETURN);
         },
     });
-    ui.ExpectDialog("Proceed?", [](HWND box) { ClickItem(box, IDYES); }, 0);
+    ui.ExpectDialog("Proceed?", [](HWND box) { ClickItem(box, IDNO); }, 0)
+      .ExpectDialog("Proceed?", [](HWND box) { ClickItem(box, IDYES); }, 0);
     EXPECT_EQ(0, RunMainDialog());
     ui.Verify();
     EXPECT_FALSE(PathExists(std::string(Saga) + "sw3"));
+    EXPECT_EQ(IDC_UNINSTALL3, focusAfterNo);
     EXPECT_EQ(IDC_GAME1, focusAfter);
     EXPECT_EQ(std::vector<std::string>{"sw1"}, GamesRun());
 }
