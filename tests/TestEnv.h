@@ -3,6 +3,7 @@
 #ifndef DSAGA_TEST_ENV_H
 #define DSAGA_TEST_ENV_H
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
@@ -146,6 +147,18 @@ void ResetTestState();
 // on the panel without running the start-up.
 HWND CreatePanelForTest();
 void DestroyPanelForTest();
+// A case on that panel, shown as when the user works with it: the clean
+// state and the panel before it, the panel gone after it.
+class ShownPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestState();
+        CreatePanelForTest();
+        ShowWindow(MainDialog, SW_SHOW);
+    }
+    void TearDown() override { DestroyPanelForTest(); }
+};
 
 // Counts the calls of the restart routine while alive.
 struct RestartRecorder {

@@ -24,15 +24,8 @@ std::vector<std::string> AllEntries(const std::string &directory)
     return names;
 }
 
-class CopyAndDelete : public ::testing::Test {
+class CopyAndDelete : public ShownPanelTest {
 protected:
-    void SetUp() override
-    {
-        ResetTestState();
-        CreatePanelForTest();
-        ShowWindow(MainDialog, SW_SHOW);
-    }
-    void TearDown() override { DestroyPanelForTest(); }
 
     static int BarMaximum() { return (int)SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_GETRANGE, FALSE, 0); }
     static int BarPosition() { return (int)SendDlgItemMessageA(MainDialog, IDC_INSTALL_BAR, PBM_GETPOS, 0, 0); }

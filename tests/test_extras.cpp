@@ -52,17 +52,11 @@ void PutOnDrive(char drive, const std::string &path, const std::string &fromDisc
     ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source << " error " << GetLastError();
 }
 
-class Extras : public ::testing::Test {
+class Extras : public ShownPanelTest {
 protected:
-    void SetUp() override
-    {
-        ResetTestState();
-        CreatePanelForTest();
-        ShowWindow(MainDialog, SW_SHOW);
-    }
     void TearDown() override
     {
-        DestroyPanelForTest();
+        ShownPanelTest::TearDown();
         ClearHandMadeDrive('D');
         ClearHandMadeDrive('E');
         InsertDisc('E', 0);

@@ -82,13 +82,11 @@ TEST_F(DiscPrompt, DiscInsertedBetweenPromptsEndsTheLoop)
     EXPECT_EQ(MainDialog, owner);
 }
 
-class ChildRunner : public ::testing::Test {
+class ChildRunner : public ShownPanelTest {
 protected:
     void SetUp() override
     {
-        ResetTestState();
-        CreatePanelForTest();
-        ShowWindow(MainDialog, SW_SHOW);
+        ShownPanelTest::SetUp();
         SetEnvironmentVariableA("DSAGA_CHILD_LOG", ChildLog().c_str());
         CreateDirectoryA(work.c_str(), NULL);
     }
@@ -97,7 +95,7 @@ protected:
         for (const char *name : {"DSAGA_CHILD_LOG", "DSAGA_EXIT_SW1", "DSAGA_WAIT_SW1", "DSAGA_WAIT_SWDSL",
                                  "DSAGA_BROADCAST_SWDSL"})
             SetEnvironmentVariableA(name, NULL);
-        DestroyPanelForTest();
+        ShownPanelTest::TearDown();
     }
 
     std::string work = TestRoot() + "work\\";

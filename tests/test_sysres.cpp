@@ -12,15 +12,8 @@
 
 namespace {
 
-class SystemResources : public ::testing::Test {
+class SystemResources : public ShownPanelTest {
 protected:
-    void SetUp() override
-    {
-        ResetTestState();
-        CreatePanelForTest();
-        ShowWindow(MainDialog, SW_SHOW);
-    }
-    void TearDown() override { DestroyPanelForTest(); }
 
     // Opens the dialog, reads its four texts and closes it the given way (by
     // default with OK): a way that leaves it open is a watchdog failure.
