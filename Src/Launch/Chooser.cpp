@@ -280,7 +280,6 @@ static int ListHasFocus(void)
 static BOOL OnInitChooser(HWND dialog)
 {
     ChooserWindow = dialog;
-    FitDialogTexts(dialog);
     CentreChooser();
     NavigateChooser(ChooserPath, 1);
     SendMessageA(dialog, WM_OPEN_IF_LIST_FOCUSED, 0, 0);

@@ -2,9 +2,9 @@
 // run-time values and the routines tests replace, each defined here with its
 // start-of-process value. A value one file alone keeps is static in that
 // file: the command guard, the guard semaphore and the held session end
-// (Shell.cpp), the chooser's paths and outcome (Chooser.cpp), the system
-// resources texts (SystemResources.cpp) and the fitted fonts
-// (TextFitting.cpp). The reset puts every one of them back.
+// (Shell.cpp), the chooser's paths and outcome (Chooser.cpp) and the system
+// resources texts (SystemResources.cpp). The reset puts every one of them
+// back.
 #include "Launcher.h"
 
 #define DEFAULT_INSTALL_DIRECTORY "C:\\Program Files\\Draxmoor Saga\\"
@@ -56,5 +56,4 @@ void ResetLauncherGlobals(void)
     ResetShellGuards();
     ResetChooserState();
     ForgetSystemResourceTexts();
-    ReleaseFittedFonts();
 }

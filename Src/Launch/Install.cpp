@@ -571,7 +571,6 @@ static INT_PTR CALLBACK AdditionalDialogProc(HWND dialog, UINT message, WPARAM w
     switch (message) {
     case WM_INITDIALOG:
         CheckDlgButton(dialog, IDC_ADD_NONE, BST_CHECKED);
-        FitDialogTexts(dialog);
         CentreAndShowWindow(dialog);
         return TRUE;
     case WM_COMMAND:

@@ -123,16 +123,6 @@ int GetWindowsDirectoryWithSlash(char *directory);
 int BuildCdPath(char *buffer, size_t capacity, const char *templatePath);
 
 // ---------------------------------------------------------------------------
-// Dialog texts fitted to their controls (TextFitting.cpp)
-
-// Gives every control of a dialog whose text does not fit in the dialog
-// font a smaller size of the same face in which it does; run at the end of
-// each dialog's initialisation, once its texts are set.
-void FitDialogTexts(HWND dialog);
-// Deletes the fonts made for fitting; ResetLauncherGlobals runs it.
-void ReleaseFittedFonts(void);
-
-// ---------------------------------------------------------------------------
 // The three games (Games.cpp)
 
 struct GameInfo {

@@ -62,7 +62,6 @@ static BOOL OnInitPreviews(HWND dialog)
     InitArtPanel(&PreviewArtPanel, dialog);
     CentreWindow(dialog);
     CheckDlgButton(dialog, IDC_FULLSCREEN, BST_CHECKED);
-    FitDialogTexts(dialog);
     return TRUE;
 }
 

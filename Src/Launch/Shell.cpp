@@ -377,7 +377,6 @@ static BOOL OnInitMain(HWND dialog)
 {
     ShowWindow(dialog, SW_HIDE);
     InitArtPanel(&MainArtPanel, dialog);
-    FitDialogTexts(dialog);
     CentreWindow(dialog);
     switch (RunStartup(dialog, ModuleInstance)) {
     case STARTUP_RESTART_WINDOWS:

@@ -73,7 +73,6 @@ static BOOL OnInitSystemResources(HWND dialog)
     SetDlgItemTextA(dialog, IDC_RAM, RamText);
     SetDlgItemTextA(dialog, IDC_FOOTPRINT, FootprintText);
     SetDlgItemTextA(dialog, IDC_DRIVESPACE, DriveText);
-    FitDialogTexts(dialog);
     return TRUE;
 }
 
