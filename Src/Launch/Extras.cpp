@@ -121,9 +121,9 @@ static ChildOutcome RunChild(const char *workingDirectory, const char *programPa
     return haveCode ? CHILD_ENDED : CHILD_CODE_UNKNOWN;
 }
 
-// Only the DirectX installation looks at how a child ended (RunChild), and
-// only it needs the launcher's rights: every program run here is one the
-// user runs.
+// Of the children the launcher waits for, only the DirectX installation
+// looks at how one ended (RunChild) and needs the launcher's rights: every
+// program run here is one the user runs.
 void RunAndWait(const char *workingDirectory, const char *programPath, const char *commandLine, HWND owner)
 {
     DWORD exitCode;
@@ -188,7 +188,7 @@ static void InstallGame3Chain(void)
         return;
     Game3ExtrasLevel = AskAdditionalInstall();
     if (Game3ExtrasLevel == -1) {
-        RemoveDirectoryUnlessLink(LauncherState.InstalledTo);  // only when the chooser has just made it
+        RemoveDirectoryUnlessLink(LauncherState.InstalledTo);  // only an empty one goes: the chooser may just have made it
         return;
     }
     int required = Game3.InstallMegabytes + ExtrasMegabytes(Game3ExtrasLevel);

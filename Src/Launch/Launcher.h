@@ -14,11 +14,12 @@
 #include "Text.h"
 #include "resource.h"
 
-// Every path and message is built in a buffer of this size.
+// Every path is built in a buffer of this size, a message in at most four
+// of them (ReportError).
 enum { PATH_BUFFER = 1024 };
 
 // ---------------------------------------------------------------------------
-// Persisted record (State.cpp)
+// Persisted record (kept in Globals.cpp; State.cpp saves and loads it)
 
 struct LauncherRecord {
     char InstalledTo[PATH_BUFFER];    // install directory, ends in a backslash
@@ -171,6 +172,14 @@ void ShowMainDialog(void);
 void HideDialogItem(HWND dialog, int id);
 void ShowDialogItem(HWND dialog, int id);
 
+// The tests call these directly.
+// How start-up ends: the main dialog ends and Windows restarts (a DirectX
+// installation asked for it), the dialog ends (no CD), or it is shown.
+enum StartupResult { STARTUP_RESTART_WINDOWS = -1, STARTUP_END = 0, STARTUP_SHOW_DIALOG = 1 };
+StartupResult RunStartup(HWND dialog, HINSTANCE instance);
+int RequireCD(void);
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Main panel button states
 void MarkGamePlayable(int game);
 // Shows a game whose drive is away as installed, writing nothing: nothing
@@ -195,14 +204,7 @@ extern ArtPanel PreviewArtPanel;
 void InitArtPanel(ArtPanel *panel, HWND dialog);
 void QueryNewPaletteStep(ArtPanel *panel, HWND dialog);
 void PaletteChangedStep(ArtPanel *panel, HWND dialog, HWND changer);
-
-// The tests call these directly.
-// How start-up ends: the main dialog ends and Windows restarts (a DirectX
-// installation asked for it), the dialog ends (no CD), or it is shown.
-enum StartupResult { STARTUP_RESTART_WINDOWS = -1, STARTUP_END = 0, STARTUP_SHOW_DIALOG = 1 };
-StartupResult RunStartup(HWND dialog, HINSTANCE instance);
-int RequireCD(void);
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The tests call it directly.
 LRESULT CALLBACK ArtPanelProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---------------------------------------------------------------------------
@@ -256,16 +258,6 @@ int AskAdditionalInstall(void);
 // Game 3's additional files of a level, in MB (0 for none or a cancel).
 int ExtrasMegabytes(int level);
 
-// The longest file name on the compilation's discs: ISO 9660 CDs, 8.3 names.
-enum { LONGEST_DISC_NAME = 12 };
-// The longest install directory the launcher accepts. The system's file
-// calls stop at MAX_PATH (terminating zero included), so the longest path
-// that installing and playing builds in it, a disc file in a game's
-// "gamedat\" directory, must fit that; the configuration files and game 3's
-// files are shorter.
-enum { SYSTEM_PATH_LIMIT = MAX_PATH - 1,
-       MAX_INSTALL_DIRECTORY = SYSTEM_PATH_LIMIT - (sizeof "sw1\\gamedat\\" - 1) - LONGEST_DISC_NAME };
-
 // The tests call these directly.
 void SetStatusLine1(const char *text);
 void SetStatusLine2(const char *text);
@@ -275,6 +267,16 @@ int CopyFiles(const char *source, const char *destination, const char *statusTex
 
 // ---------------------------------------------------------------------------
 // The install directory's question and chooser (Chooser.cpp)
+
+// The longest file name on the compilation's discs: ISO 9660 CDs, 8.3 names.
+enum { LONGEST_DISC_NAME = 12 };
+// The longest install directory the launcher accepts. The system's file
+// calls stop at MAX_PATH (terminating zero included), so the longest path
+// that installing and playing builds in it, a disc file in a game's
+// "gamedat\" directory, must fit that; the configuration files and game 3's
+// files are shorter.
+enum { SYSTEM_PATH_LIMIT = MAX_PATH - 1,
+       MAX_INSTALL_DIRECTORY = SYSTEM_PATH_LIMIT - (sizeof "sw1\\gamedat\\" - 1) - LONGEST_DISC_NAME };
 
 int ConfirmInstallDirectory(void);
 // The tests call it directly, and check that the chooser's window (null

@@ -1,5 +1,6 @@
-// Links met while deleting: the launcher and the disc's programs look at
-// them, remove directories and delete files through these alone.
+// Links met while deleting: every deletion of the launcher and of the disc's
+// programs asks these first; all but the status-area loop, which judges a
+// file by its listing, also delete through them.
 #include "Links.h"
 
 #include "Paths.h"

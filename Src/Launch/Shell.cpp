@@ -1,6 +1,7 @@
-// Launcher shell: the start-up checks and single-instance guard, the
-// start-up sequence, the main dialog with its command dispatch and the
-// restart that can end it, and the main panel's button states.
+// Launcher shell: the message boxes, the session end held during file work,
+// the start-up checks and single-instance guard, the start-up sequence, the
+// main dialog with its command dispatch and the restart that can end it, and
+// the main panel's button states.
 #include "Launcher.h"
 
 #include <commctrl.h>

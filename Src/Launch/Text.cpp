@@ -1,6 +1,7 @@
-// Bounded text helpers: every path and message of the launcher and of the
-// disc's programs is built through these, so nothing is ever written past a
-// buffer or cut short without the caller knowing.
+// Bounded text helpers: every 8-bit path and message of the launcher and of
+// the disc's programs is built through these (a UTF-16 one through
+// FormatWideText), so nothing is ever written past a buffer or cut short
+// without the caller knowing.
 #include "Text.h"
 
 #include <stdarg.h>
