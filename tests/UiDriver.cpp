@@ -737,7 +737,7 @@ void DoubleTapItem(HWND dlg, int id)
 
 bool IsTouchInput(UINT message)
 {
-    return (message >= WM_TOUCH && message <= 0x0251) || message == WM_GESTURE;
+    return (message >= WM_TOUCH && message <= WM_POINTERROUTEDTO) || message == WM_GESTURE;
 }
 
 int FocusedItem(HWND dlg)

@@ -71,7 +71,7 @@ struct DialogSeen {
     std::string caption;
     int measured = 0;                  // controls whose text was measured
     std::vector<std::string> cutOff;   // "text: needs WxH, has WxH"
-    std::vector<std::string> shrunk;   // "text: N px high, the dialog's M px"
+    std::vector<std::string> otherFont;  // "text: N px high, the dialog's M px"
     SIZE client = {0, 0};
     SIZE art = {0, 0};                 // the artwork control, if any
     LONG fontHeight = 0;               // the dialog font's characters
@@ -133,12 +133,12 @@ LONG CharacterHeight(HDC dc, HFONT font)
 
 // Every text is drawn in the dialog's own font: one in another face or
 // size reads as out of place beside its neighbours.
-void CheckFontSize(HWND control, HDC dc, const char *text, DialogSeen *seen)
+void CheckDialogFont(HWND control, HDC dc, const char *text, DialogSeen *seen)
 {
     HFONT own = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
     HFONT dialogs = (HFONT)SendMessageA(GetParent(control), WM_GETFONT, 0, 0);
     if (own != dialogs)
-        seen->shrunk.push_back(std::string(text) + ": " + std::to_string(CharacterHeight(dc, own)) +
+        seen->otherFont.push_back(std::string(text) + ": " + std::to_string(CharacterHeight(dc, own)) +
                                " px high, the dialog's " + std::to_string(CharacterHeight(dc, dialogs)) + " px");
 }
 
@@ -162,7 +162,7 @@ bool MeasureText(HWND control, DialogSeen *seen)
             seen->cutOff.push_back(std::string(text) + ": needs " + std::to_string(needed.right) + "x" +
                                    std::to_string(needed.bottom) + ", has " + std::to_string(width) + "x" +
                                    std::to_string(height));
-        CheckFontSize(control, dc, text, seen);
+        CheckDialogFont(control, dc, text, seen);
     }
     SelectObject(dc, oldFont);
     ReleaseDC(control, dc);
@@ -328,8 +328,8 @@ TEST_F(ReadableDialogs, EveryTextFitsItsControl)
         EXPECT_EQ(texts[i], Seen[i].measured);
         for (const std::string &cut : Seen[i].cutOff)
             ADD_FAILURE() << "cut off at " << ScreenDpi() << " DPI: " << cut;
-        for (const std::string &small : Seen[i].shrunk)
-            ADD_FAILURE() << "not in the dialog's font at " << ScreenDpi() << " DPI: " << small;
+        for (const std::string &other : Seen[i].otherFont)
+            ADD_FAILURE() << "not in the dialog's font at " << ScreenDpi() << " DPI: " << other;
     }
     char log[MAX_PATH];
     DWORD length = GetEnvironmentVariableA(LayoutLogVariable, log, sizeof log);
